@@ -1,0 +1,18 @@
+# project_add_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
+# Builds one Qt Test executable and registers it with CTest. Window tests run on the offscreen
+# platform unless they ask for a display of their own through ENVIRONMENT.
+function(project_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  add_test(NAME ${name}${TEST_NAME_SUFFIX} COMMAND ${name})
+  set(env QT_QPA_PLATFORM=offscreen ${ARG_ENVIRONMENT})
+  if(SANITIZE MATCHES "thread")
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
+  elseif(SANITIZE)
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=1" "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+                    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+  endif()
+  set_tests_properties(${name}${TEST_NAME_SUFFIX} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
+                       LABELS "${ARG_LABELS}")
+endfunction()

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// A file that could not be opened, read or written, with the cause as errno reported it.
+struct FileError
+{
+    int errorCode = 0;
+    QString path;
+
+    // The fixed message for the cause, naming the file by its full path.
+    QString message() const;
+};
+
+// The message template ("%1 was not found." and its siblings) for an errno value.
+QString fileErrorTemplate(int errorCode);

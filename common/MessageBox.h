@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+struct FileError;
+
+// The one way the programs show message boxes. Tests install a handler that answers in place
+// of the user, so no modal loop runs.
+namespace MessageBox {
+
+struct Request
+{
+    QWidget *parent = nullptr;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+};
+
+using Handler = std::function<QMessageBox::StandardButton(const Request &)>;
+
+QMessageBox::StandardButton show(const Request &request);
+
+// A file error as the programs report it: stop icon, the program's name as caption.
+void showFileError(QWidget *parent, const QString &programName, const FileError &error);
+
+// Replaces the dialog with `handler` until it is reset with an empty one.
+void setHandler(Handler handler);
+
+} // namespace MessageBox

@@ -1,0 +1,96 @@
+#include "DataLocations.h"
+#include "DisplayText.h"
+#include "FileError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+class CommonTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fileErrorNamesCauseAndPath_data()
+    {
+        QTest::addColumn<int>("errorCode");
+        QTest::addColumn<QString>("expected");
+        const QString p = QStringLiteral("/home/u/data.dat");
+        QTest::newRow("ENOENT") << ENOENT << p + " was not found.";
+        QTest::newRow("EACCES") << EACCES << "Access to " + p + " was denied.";
+        QTest::newRow("EPERM") << EPERM << "Access to " + p + " was denied.";
+        QTest::newRow("EROFS") << EROFS << "Access to " + p + " was denied.";
+        QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << p + " contains an invalid path.";
+        QTest::newRow("ENOTDIR") << ENOTDIR << p + " contains an invalid path.";
+        QTest::newRow("EISDIR") << EISDIR << p + " contains an invalid path.";
+        QTest::newRow("EINVAL") << EINVAL << p + " contains an invalid path.";
+        QTest::newRow("EMFILE") << EMFILE << p + " could not be opened because there are too many open files.";
+        QTest::newRow("ENFILE") << ENFILE << p + " could not be opened because there are too many open files.";
+        QTest::newRow("EBADF") << EBADF << "An invalid file handle was associated with " + p + ".";
+        QTest::newRow("ENOSPC") << ENOSPC << "Disk full while accessing " + p + ".";
+        QTest::newRow("EDQUOT") << EDQUOT << "Disk full while accessing " + p + ".";
+        QTest::newRow("EIO") << EIO << "A hardware I/O error was reported while accessing " + p + ".";
+        QTest::newRow("EBUSY") << EBUSY << "A sharing violation occurred while accessing " + p + ".";
+        QTest::newRow("ETXTBSY") << ETXTBSY << "A sharing violation occurred while accessing " + p + ".";
+        QTest::newRow("ENOLCK") << ENOLCK << "A locking violation occurred while accessing " + p + ".";
+        QTest::newRow("EDEADLK") << EDEADLK << "A locking violation occurred while accessing " + p + ".";
+        QTest::newRow("ECONNRESET") << ECONNRESET << "An unknown error occurred while accessing " + p + ".";
+        QTest::newRow("no errno") << 0 << "An unknown error occurred while accessing " + p + ".";
+    }
+    void fileErrorNamesCauseAndPath()
+    {
+        QFETCH(int, errorCode);
+        QFETCH(QString, expected);
+        QCOMPARE((FileError{errorCode, QStringLiteral("/home/u/data.dat")}.message()), expected);
+    }
+
+    void displayTextDecodes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("ascii") << QByteArray("Alpha 10 Hz") << QStringLiteral("Alpha 10 Hz");
+        QTest::newRow("utf-8") << QByteArray("Ca\xc3\xb1on \xe2\x80\x93 calm") << QStringLiteral(u"Cañon – calm");
+        QTest::newRow("windows-1252 high") << QByteArray("\x93Relax\x94 \x80 \x85") << QStringLiteral(u"“Relax” € …");
+        QTest::newRow("latin-1 range") << QByteArray("Caf\xe9") << QStringLiteral(u"Café");
+        QTest::newRow("unassigned 1252 byte") << QByteArray("a\x81") << QString(u"a\u0081");
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+    void displayTextDecodes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QCOMPARE(displayText(bytes), expected);
+    }
+
+    void storedTextIsUtf8()
+    {
+        QCOMPARE(storedText(QStringLiteral(u"Über")), QByteArray("\xc3\x9c" "ber"));
+    }
+
+    void findDataFileTakesFirstFolderHoldingIt()
+    {
+        QTemporaryDir a, b, c;
+        const QStringList folders{a.path(), b.path(), c.path()};
+        QCOMPARE(findDataFile(folders, "data.dat"), c.path() + "/data.dat");
+
+        for (const QString &dir : {b.path(), c.path()}) {
+            QFile f(dir + "/data.dat");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(findDataFile(folders, "data.dat"), b.path() + "/data.dat");
+    }
+
+    void dataFoldersStartBesideTheExecutable()
+    {
+        const QStringList folders = dataFolders("tonewell");
+        QCOMPARE(folders.size(), 3);
+        QCOMPARE(folders.first(), QCoreApplication::applicationDirPath());
+        QVERIFY(folders.at(1).endsWith("/tonewell"));
+        QVERIFY(folders.last().endsWith("/share/tonewell"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommonTest)
+#include "tst_common.moc"

@@ -1,0 +1,234 @@
+#include "PulseWaveOut.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr unsigned kConnectTimeoutMs = 5000;
+constexpr unsigned kHaltTimeoutMs = 2000;
+// How far ahead of the ear the server holds sound: short enough that Stop is heard at once
+// (the rest is flushed anyway), long enough that a busy desktop never starves the stream.
+constexpr pa_usec_t kTargetLatencyUs = 250 * PA_USEC_PER_MSEC;
+
+struct ProplistDeleter
+{
+    void operator()(pa_proplist *p) const { pa_proplist_free(p); }
+};
+struct OperationDeleter
+{
+    void operator()(pa_operation *o) const { pa_operation_unref(o); }
+};
+using Proplist = std::unique_ptr<pa_proplist, ProplistDeleter>;
+using Operation = std::unique_ptr<pa_operation, OperationDeleter>;
+
+} // namespace
+
+PulseWaveOut::PulseWaveOut(std::string applicationName)
+    : m_name(std::move(applicationName))
+{
+}
+
+PulseWaveOut::~PulseWaveOut()
+{
+    shutdown();
+}
+
+int PulseWaveOut::openDevice(const WaveFormat &format)
+{
+    m_ready = false;
+    m_halted = false;
+    m_mainloop = pa_threaded_mainloop_new();
+    if (!m_mainloop)
+        return kWaveError;
+
+    Proplist props(pa_proplist_new());
+    pa_proplist_sets(props.get(), PA_PROP_APPLICATION_NAME, m_name.c_str());
+    pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ICON_NAME, "tonewell");
+    pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "music");
+
+    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_mainloop), m_name.c_str(),
+                                             props.get());
+    if (!m_context) {
+        teardown();
+        return kWaveError;
+    }
+    pa_context_set_state_callback(m_context, &PulseWaveOut::onContextState, this);
+    // No autospawn: a missing server is reported at once instead of a new one appearing.
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
+        || pa_threaded_mainloop_start(m_mainloop) < 0) {
+        teardown();
+        return kWaveError;
+    }
+    m_started = true;
+
+    pa_threaded_mainloop_lock(m_mainloop);
+    bool ok = waitUntil([this] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))
+                                        || pa_context_get_state(m_context) == PA_CONTEXT_READY; },
+                        kConnectTimeoutMs)
+              && pa_context_get_state(m_context) == PA_CONTEXT_READY;
+    if (ok) {
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, format.framesPerSecond,
+                                  static_cast<std::uint8_t>(format.channels)};
+        m_stream = pa_stream_new_with_proplist(m_context, m_name.c_str(), &spec, nullptr, props.get());
+        ok = m_stream != nullptr;
+        if (ok) {
+            pa_stream_set_state_callback(m_stream, &PulseWaveOut::onStreamState, this);
+            pa_stream_set_write_callback(m_stream, &PulseWaveOut::onStreamWrite, this);
+            pa_buffer_attr attr;
+            attr.maxlength = static_cast<std::uint32_t>(-1);
+            attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+            attr.prebuf = static_cast<std::uint32_t>(-1);
+            attr.minreq = static_cast<std::uint32_t>(-1);
+            attr.fragsize = static_cast<std::uint32_t>(-1);
+            ok = pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                            nullptr) >= 0
+                 && waitUntil([this] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))
+                                              || pa_stream_get_state(m_stream) == PA_STREAM_READY; },
+                              kConnectTimeoutMs)
+                 && pa_stream_get_state(m_stream) == PA_STREAM_READY;
+        }
+    }
+    if (ok) {
+        m_ready = true;
+        pump();
+    }
+    pa_threaded_mainloop_unlock(m_mainloop);
+    if (!ok) {
+        teardown();
+        return kWaveError;
+    }
+    return kWaveOk;
+}
+
+void PulseWaveOut::closeDevice()
+{
+    teardown();
+}
+
+void PulseWaveOut::haltDevice()
+{
+    if (!m_mainloop)
+        return;
+    pa_threaded_mainloop_lock(m_mainloop);
+    m_halted = true;
+    if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+        // Cork stops the stream where it is; flush drops what the server still holds, so the
+        // sound ends now rather than a quarter second later.
+        Operation cork(pa_stream_cork(m_stream, 1, nullptr, nullptr));
+        Operation flush(pa_stream_flush(
+            m_stream, [](pa_stream *, int, void *self) {
+                pa_threaded_mainloop_signal(static_cast<PulseWaveOut *>(self)->m_mainloop, 0);
+            },
+            this));
+        if (flush) {
+            waitUntil([&] { return pa_operation_get_state(flush.get()) != PA_OPERATION_RUNNING
+                                   || pa_stream_get_state(m_stream) != PA_STREAM_READY; },
+                      kHaltTimeoutMs);
+        }
+    }
+    pa_threaded_mainloop_unlock(m_mainloop);
+}
+
+void PulseWaveOut::bufferQueued(const WaveHeader &)
+{
+    if (!m_mainloop)
+        return;
+    pa_threaded_mainloop_lock(m_mainloop);
+    pump();
+    pa_threaded_mainloop_unlock(m_mainloop);
+}
+
+void PulseWaveOut::pump()
+{
+    if (!m_ready || m_halted || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return;
+    std::size_t wanted = pa_stream_writable_size(m_stream);
+    if (wanted == static_cast<std::size_t>(-1))
+        return;
+    while (wanted > 0) {
+        void *data = nullptr;
+        std::size_t length = wanted;
+        if (pa_stream_begin_write(m_stream, &data, &length) < 0 || !data)
+            return;
+        const std::size_t taken = consume(static_cast<char *>(data), std::min(length, wanted));
+        if (taken == 0) {
+            pa_stream_cancel_write(m_stream);
+            return;
+        }
+        pa_stream_write(m_stream, data, taken, nullptr, 0, PA_SEEK_RELATIVE);
+        wanted -= taken;
+    }
+}
+
+bool PulseWaveOut::waitUntil(const std::function<bool()> &done, unsigned timeoutMs)
+{
+    m_timedOut = false;
+    pa_time_event *timer = pa_context_rttime_new(
+        m_context, pa_rtclock_now() + timeoutMs * PA_USEC_PER_MSEC,
+        [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata) {
+            auto *self = static_cast<PulseWaveOut *>(userdata);
+            self->m_timedOut = true;
+            pa_threaded_mainloop_signal(self->m_mainloop, 0);
+        },
+        this);
+    while (!done() && !m_timedOut)
+        pa_threaded_mainloop_wait(m_mainloop);
+    if (timer)
+        pa_threaded_mainloop_get_api(m_mainloop)->time_free(timer);
+    return done();
+}
+
+void PulseWaveOut::onContextState(pa_context *context, void *self)
+{
+    auto *device = static_cast<PulseWaveOut *>(self);
+    if (device->m_ready && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        device->reportDeviceLost();
+    pa_threaded_mainloop_signal(device->m_mainloop, 0);
+}
+
+void PulseWaveOut::onStreamState(pa_stream *stream, void *self)
+{
+    auto *device = static_cast<PulseWaveOut *>(self);
+    if (device->m_ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        device->reportDeviceLost();
+    pa_threaded_mainloop_signal(device->m_mainloop, 0);
+}
+
+void PulseWaveOut::onStreamWrite(pa_stream *, std::size_t, void *self)
+{
+    static_cast<PulseWaveOut *>(self)->pump();
+}
+
+void PulseWaveOut::teardown()
+{
+    if (!m_mainloop)
+        return;
+    if (m_started)
+        pa_threaded_mainloop_lock(m_mainloop);
+    m_ready = false;
+    if (m_stream) {
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
+            pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
+        m_stream = nullptr;
+    }
+    if (m_context) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        m_context = nullptr;
+    }
+    if (m_started) {
+        pa_threaded_mainloop_unlock(m_mainloop);
+        // Never stopped with the lock held: the loop thread may be waiting for it.
+        pa_threaded_mainloop_stop(m_mainloop);
+    }
+    pa_threaded_mainloop_free(m_mainloop);
+    m_mainloop = nullptr;
+    m_started = false;
+}

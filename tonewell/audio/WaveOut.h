@@ -1,0 +1,113 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+// A small wave-output layer: open with a format and a completion callback; prepare, write
+// and unprepare buffers; pause; reset; close. Written buffers play back to back in the order
+// written, and each finished buffer is reported once, in that order, on the layer's own
+// notice thread. Implementations supply only the device: PulseWaveOut for the sound server,
+// MemoryWaveOut for tests.
+
+struct WaveFormat
+{
+    std::uint16_t channels = 2;
+    std::uint32_t framesPerSecond = 44100;
+    std::uint16_t bitsPerSample = 16;
+    std::uint16_t blockAlign = 4;
+    std::uint32_t averageBytesPerSecond = 176400;
+};
+
+struct WaveHeader
+{
+    char *data = nullptr;
+    std::uint32_t length = 0;
+    std::uint32_t flags = 0;
+};
+
+constexpr std::uint32_t kHeaderDone = 0x01;
+constexpr std::uint32_t kHeaderPrepared = 0x02;
+constexpr std::uint32_t kHeaderInQueue = 0x10;
+
+enum WaveResult : int {
+    kWaveOk = 0,
+    kWaveError = 1,
+    kWaveNotOpen = 5,
+    kWaveInvalidParameter = 11,
+    kWaveStillPlaying = 33,
+    kWaveUnprepared = 34,
+};
+
+// Notices delivered to the callback.
+constexpr std::uint32_t kWomDone = 0x3BD;        // param1: the finished header
+constexpr std::uint32_t kWomDeviceLost = 0x7E01; // the sound server went away; no more notices
+
+class WaveOut
+{
+public:
+    using Callback = void (*)(WaveOut *device, std::uint32_t message, void *instance,
+                              std::uintptr_t param1, std::uintptr_t param2);
+
+    WaveOut() = default;
+    WaveOut(const WaveOut &) = delete;
+    WaveOut &operator=(const WaveOut &) = delete;
+    virtual ~WaveOut();
+
+    int open(const WaveFormat &format, Callback callback, void *instance);
+    int prepareHeader(WaveHeader *header);
+    int unprepareHeader(WaveHeader *header);
+    int write(WaveHeader *header);
+    // Halts the sound at once; queued buffers stay queued.
+    int pause();
+    // Hands every queued buffer back unreported and waits out a notice that is running. From
+    // then on the device refuses writes and reports nothing until it is closed.
+    int reset();
+    // Fails with kWaveStillPlaying while buffers are queued.
+    int close();
+    bool isOpen() const;
+
+protected:
+    virtual int openDevice(const WaveFormat &format) = 0;
+    virtual void closeDevice() = 0;
+    virtual void haltDevice() = 0;
+    // A buffer was queued: a device that pulls data may want to pull now. Called without locks.
+    virtual void bufferQueued(const WaveHeader &header) { (void)header; }
+
+    // Takes up to maxBytes of queued sound, in order, into dest; buffers taken to their end are
+    // reported done. Returns the bytes taken.
+    std::size_t consume(char *dest, std::size_t maxBytes);
+    std::size_t buffersQueued() const;
+    // Bytes not yet taken from the oldest queued buffer; 0 when nothing is queued.
+    std::size_t frontRemaining() const;
+    void reportDeviceLost();
+    // Waits until every notice posted so far has been handled.
+    void waitForNotices();
+    // For destructors of implementations: hands back all buffers and closes.
+    void shutdown();
+
+private:
+    struct Notice
+    {
+        std::uint32_t message;
+        std::uintptr_t param1;
+    };
+    void deliverNotices();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+    bool m_refusing = false;
+    bool m_lostReported = false;
+    bool m_inCallback = false;
+    bool m_quit = false;
+    Callback m_callback = nullptr;
+    void *m_instance = nullptr;
+    std::deque<WaveHeader *> m_queue;
+    std::size_t m_frontOffset = 0;
+    std::deque<Notice> m_notices;
+    std::thread m_noticeThread;
+};
