@@ -1,8 +1,11 @@
-# project_add_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
+# project_add_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>]
+#                   [LABELS <labels...>] [RESOURCE_LOCK <resources...>])
 # Builds one Qt Test executable and registers it with CTest. Window tests run on the offscreen
-# platform unless they ask for a display of their own through ENVIRONMENT.
+# platform unless they ask for a display of their own through ENVIRONMENT. Tests that share the
+# test run's X display or sound server name it in RESOURCE_LOCK (display, sound_server), so that
+# the trees' copies of one test never play or flash at the same time.
 function(project_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   add_test(NAME ${name}${TEST_NAME_SUFFIX} COMMAND ${name})
@@ -15,4 +18,7 @@ function(project_add_test name)
   endif()
   set_tests_properties(${name}${TEST_NAME_SUFFIX} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
                        LABELS "${ARG_LABELS}")
+  if(ARG_RESOURCE_LOCK)
+    set_tests_properties(${name}${TEST_NAME_SUFFIX} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
 endfunction()
