@@ -46,6 +46,30 @@ private slots:
         QCOMPARE((FileError{errorCode, QStringLiteral("/home/u/data.dat")}.message()), expected);
     }
 
+    void readWholeFileReportsTheCause()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data.dat");
+        QByteArray contents = "stale";
+        auto error = readWholeFile(path, contents);
+        QVERIFY(error);
+        QCOMPARE(error->errorCode, ENOENT);
+        QCOMPARE(error->path, path);
+        QVERIFY(contents.isEmpty());
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray big(200000, 'x');
+        file.write(big);
+        file.close();
+        QVERIFY(!readWholeFile(path, contents));
+        QCOMPARE(contents, big);
+
+        error = readWholeFile(dir.path(), contents); // a folder opens, but cannot be read
+        QVERIFY(error);
+        QCOMPARE(error->errorCode, EISDIR);
+    }
+
     void displayTextDecodes_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -54,7 +78,7 @@ private slots:
         QTest::newRow("utf-8") << QByteArray("Ca\xc3\xb1on \xe2\x80\x93 calm") << QStringLiteral(u"Cañon – calm");
         QTest::newRow("windows-1252 high") << QByteArray("\x93Relax\x94 \x80 \x85") << QStringLiteral(u"“Relax” € …");
         QTest::newRow("latin-1 range") << QByteArray("Caf\xe9") << QStringLiteral(u"Café");
-        QTest::newRow("unassigned 1252 byte") << QByteArray("a\x81") << QString(u"a\u0081");
+        QTest::newRow("unassigned 1252 byte") << QByteArray("a\x81") << QStringLiteral(u"a\u0081");
         QTest::newRow("empty") << QByteArray() << QString();
     }
     void displayTextDecodes()

@@ -1,0 +1,331 @@
+#include "BeatDlg.h"
+
+#include "AboutDlg.h"
+#include "BeatTone.h"
+#include "DataLocations.h"
+#include "DisplayText.h"
+#include "FileError.h"
+#include "MessageBox.h"
+#include "Program.h"
+#include "PulseWaveOut.h"
+#include "SoundServer.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShortcut>
+#include <QUrl>
+#include <QVBoxLayout>
+
+CBeatDlg::CBeatDlg(QWidget *parent)
+    : CBeatDlg(dataFolders(kProgramId), std::make_unique<PulseWaveOut>(kProgramName.toStdString()), parent)
+{
+}
+
+CBeatDlg::CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWidget *parent)
+    : QDialog(parent)
+    , m_dataFolders(std::move(dataFolders))
+    , m_hIcon(programIcon())
+    , m_pSound(std::make_unique<CSoundServer>(std::move(device)))
+    , m_timer(this)
+    , m_countdownTimer(this)
+{
+    createControls();
+    OnInitDialog();
+}
+
+CBeatDlg::~CBeatDlg()
+{
+    // The stream goes first: its notices may still be on their way to this window.
+    m_pSound.reset();
+}
+
+void CBeatDlg::createControls()
+{
+    setWindowTitle(kProgramName);
+    setAccessibleName(kProgramName);
+    setWindowIcon(m_hIcon);
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
+
+    auto *notice = new QLabel(
+        QStringLiteral("Please note that it only makes sense to use Tonewell with earphones, as it's based on "
+                       "binaural beat effect. Read the help file by clicking \"Help\" if you're using Tonewell "
+                       "for the first time."),
+        this);
+    notice->setObjectName(QStringLiteral("notice"));
+    notice->setWordWrap(true);
+    notice->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    notice->setMargin(4);
+    notice->setAccessibleName(QStringLiteral("Earphones note"));
+    notice->setAccessibleDescription(notice->text());
+
+    m_btnPlay = new QPushButton(QStringLiteral("Play"), this);
+    m_btnPlay->setObjectName(QStringLiteral("play"));
+    m_btnPlay->setAccessibleName(QStringLiteral("Play"));
+    m_btnPlay->setDefault(true);
+
+    m_listStopAfter = new QListWidget(this);
+    m_listStopAfter->setObjectName(QStringLiteral("stopAfter"));
+    m_listStopAfter->setAccessibleName(QStringLiteral("Stop after"));
+    m_listStopAfter->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_listStopAfter->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listStopAfter->setUniformItemSizes(true);
+    m_listStopAfter->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    auto *stopAfterBox = new QGroupBox(QStringLiteral("Stop after"), this);
+    stopAfterBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto *stopAfterLayout = new QVBoxLayout(stopAfterBox);
+    stopAfterLayout->addWidget(m_listStopAfter);
+
+    m_timeLeft = new QLabel(this);
+    m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
+    m_timeLeft->setAccessibleName(QStringLiteral("Time left"));
+    m_timeLeft->setAlignment(Qt::AlignCenter);
+    m_timeLeft->hide();
+
+    m_listPrograms = new QListWidget(this);
+    m_listPrograms->setObjectName(QStringLiteral("programs"));
+    m_listPrograms->setAccessibleName(QStringLiteral("Programs"));
+    m_listPrograms->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    m_staticDescription = new QLabel(this);
+    m_staticDescription->setObjectName(QStringLiteral("description"));
+    m_staticDescription->setAccessibleName(QStringLiteral("Description"));
+    m_staticDescription->setWordWrap(true);
+    m_staticDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_staticDescription->setTextFormat(Qt::PlainText);
+    m_staticDescription->setMinimumHeight(4 * fontMetrics().lineSpacing());
+    auto *descriptionBox = new QGroupBox(QStringLiteral("Description"), this);
+    auto *descriptionLayout = new QVBoxLayout(descriptionBox);
+    descriptionLayout->addWidget(m_staticDescription);
+
+    auto *help = new QPushButton(QStringLiteral("Help"), this);
+    help->setObjectName(QStringLiteral("help"));
+    help->setAccessibleName(QStringLiteral("Help"));
+    help->setAutoDefault(false);
+    auto *exit = new QPushButton(QStringLiteral("Exit"), this);
+    exit->setObjectName(QStringLiteral("exit"));
+    exit->setAccessibleName(QStringLiteral("Exit"));
+    exit->setAutoDefault(false);
+
+    auto *leftColumn = new QWidget(this);
+    leftColumn->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("Time left 00:00")) + 24);
+    auto *left = new QVBoxLayout(leftColumn);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->addWidget(m_btnPlay);
+    left->addWidget(stopAfterBox);
+    left->addWidget(m_timeLeft);
+    left->addStretch();
+    auto *right = new QVBoxLayout;
+    right->addWidget(m_listPrograms, 1);
+    right->addWidget(descriptionBox);
+    auto *row = new QHBoxLayout;
+    row->addWidget(leftColumn);
+    row->addLayout(right, 1);
+
+    auto *frame = new QGroupBox(this);
+    auto *frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(notice);
+    frameLayout->addLayout(row, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(help);
+    buttons->addStretch(1);
+    buttons->addWidget(exit);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame, 1);
+    layout->addLayout(buttons);
+
+    // The window's own menu stands in for the title-bar menu, which Linux keeps to itself.
+    auto *about = new QAction(QStringLiteral("&About Tonewell..."), this);
+    about->setObjectName(QStringLiteral("about"));
+    connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    auto *helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, &CBeatDlg::OnHelpInfo);
+
+    connect(m_btnPlay, &QPushButton::clicked, this, &CBeatDlg::OnPlay);
+    connect(exit, &QPushButton::clicked, this, &CBeatDlg::OnExit);
+    connect(help, &QPushButton::clicked, this, &CBeatDlg::OnHelpButton);
+    connect(m_listPrograms, &QListWidget::currentRowChanged, this, &CBeatDlg::OnSelchangePrograms);
+
+    m_timer.setObjectName(QStringLiteral("stopTimer"));
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CBeatDlg::OnTimer);
+    m_countdownTimer.setInterval(1000);
+    connect(&m_countdownTimer, &QTimer::timeout, this, &CBeatDlg::showTimeLeft);
+
+    resize(540, 360);
+}
+
+void CBeatDlg::OnInitDialog()
+{
+    m_bPlaying = false;
+    m_pSound->setDeviceLostHandler([this] {
+        // On the stream's notice thread: hand over to the window's own thread.
+        const int playback = m_playback.load();
+        QMetaObject::invokeMethod(this, [this, playback] { onSoundLost(playback); }, Qt::QueuedConnection);
+    });
+    BuildPaths();
+    if (LoadCatalogue())
+        FillLists();
+    OnSelchangePrograms();
+}
+
+void CBeatDlg::BuildPaths()
+{
+    m_strDataPath = findDataFile(m_dataFolders, QString::fromLatin1(kDataFileName));
+    m_strHelpPath = findDataFile(m_dataFolders, QString::fromLatin1(kHelpFileName));
+}
+
+bool CBeatDlg::LoadCatalogue()
+{
+    QByteArray text;
+    if (const auto error = readWholeFile(m_strDataPath, text)) {
+        m_nPrograms = 0;
+        MessageBox::showFileError(nullptr, kProgramName, *error);
+        return false;
+    }
+    m_nPrograms = ParseCatalogue(text, m_programs);
+    return true;
+}
+
+void CBeatDlg::FillLists()
+{
+    for (int i = 0; i < m_nPrograms; ++i) {
+        auto *item = new QListWidgetItem(displayText(m_programs[i].m_strName));
+        item->setData(Qt::UserRole, i);
+        m_listPrograms->addItem(item);
+    }
+    m_listPrograms->setCurrentRow(m_nPrograms > 0 ? 0 : -1);
+
+    for (const StopAfterEntry &entry : kStopAfter) {
+        auto *item = new QListWidgetItem(QString::fromLatin1(entry.text));
+        item->setData(Qt::UserRole, entry.minutes);
+        m_listStopAfter->addItem(item);
+    }
+    // One entry high, scrolled with its scroll bar.
+    m_listStopAfter->setFixedHeight(m_listStopAfter->sizeHintForRow(0) + 2 * m_listStopAfter->frameWidth());
+    m_listStopAfter->setCurrentRow(kDefaultStopAfter);
+    m_listStopAfter->scrollToItem(m_listStopAfter->currentItem(), QAbstractItemView::PositionAtTop);
+}
+
+void CBeatDlg::OnSelchangePrograms()
+{
+    const QListWidgetItem *item = m_listPrograms->currentItem();
+    const int index = item ? item->data(Qt::UserRole).toInt() : -1;
+    const bool loaded = index >= 0 && index < m_nPrograms;
+    m_staticDescription->setText(loaded ? displayText(m_programs[index].m_strDescription) : QString());
+    if (!m_bPlaying)
+        m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
+}
+
+void CBeatDlg::OnPlay()
+{
+    if (m_bPlaying) {
+        stopPlayback();
+        return;
+    }
+    // Nothing to play, or no duration chosen: Play is disabled, and does nothing if reached.
+    const QListWidgetItem *program = m_listPrograms->currentItem();
+    const QListWidgetItem *stopAfter = m_listStopAfter->currentItem();
+    const int index = program ? program->data(Qt::UserRole).toInt() : -1;
+    if (index < 0 || index >= m_nPrograms || !stopAfter)
+        return;
+
+    m_listPrograms->setEnabled(false);
+    const int minutes = stopAfter->data(Qt::UserRole).toInt();
+    m_timer.start(minutes * 60000);
+
+    SetBeatFrequencies(m_programs[index].m_nBaseHz, m_programs[index].m_nBeatHz);
+    ++m_playback;
+    if (m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1) {
+        m_bPlaying = true;
+        m_btnPlay->setText(QStringLiteral("Stop"));
+        m_btnPlay->setAccessibleName(QStringLiteral("Stop"));
+        m_stopDeadline = QDeadlineTimer(std::chrono::minutes(minutes), Qt::PreciseTimer);
+        showTimeLeft();
+        m_timeLeft->show();
+        m_countdownTimer.start();
+        return;
+    }
+    MessageBox::show({nullptr, QMessageBox::Warning, QStringLiteral("ERROR"),
+                      QStringLiteral("ERROR: Can't open the SoundServer."), QMessageBox::Ok});
+    m_timer.stop();
+    m_listPrograms->setEnabled(true);
+}
+
+void CBeatDlg::stopPlayback()
+{
+    m_timer.stop();
+    m_pSound->Close();
+    m_bPlaying = false;
+    m_btnPlay->setText(QStringLiteral("Play"));
+    m_btnPlay->setAccessibleName(QStringLiteral("Play"));
+    m_listPrograms->setEnabled(true);
+    m_countdownTimer.stop();
+    m_timeLeft->hide();
+}
+
+void CBeatDlg::OnTimer()
+{
+    if (m_bPlaying)
+        stopPlayback();
+}
+
+void CBeatDlg::onSoundLost(int playback)
+{
+    if (m_bPlaying && playback == m_playback.load())
+        stopPlayback();
+}
+
+void CBeatDlg::showTimeLeft()
+{
+    const qint64 seconds = (m_stopDeadline.remainingTime() + 999) / 1000;
+    m_timeLeft->setText(QStringLiteral("Time left %1:%2")
+                            .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+                            .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+}
+
+void CBeatDlg::OnExit()
+{
+    m_bPlaying = false;
+    if (m_pSound) {
+        m_pSound->Close();
+        m_pSound.reset();
+    }
+    m_timer.stop();
+    m_countdownTimer.stop();
+    QDialog::reject();
+}
+
+void CBeatDlg::reject()
+{
+    OnExit();
+}
+
+void CBeatDlg::OnHelpButton()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_strHelpPath));
+}
+
+bool CBeatDlg::OnHelpInfo()
+{
+    OnHelpButton();
+    return true;
+}
+
+void CBeatDlg::OnSysCommand(int command)
+{
+    if ((command & 0xFFF0) == kIdmAboutBox) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}

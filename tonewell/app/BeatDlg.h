@@ -1,0 +1,90 @@
+#pragma once
+
+#include "Catalogue.h"
+
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QIcon>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+class CSoundServer;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class WaveOut;
+
+// Tonewell's one window: pick a listening program and a stop-after time, then Play.
+class CBeatDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The window as the program runs it: sound through the desktop's sound server, data.dat
+    // from the usual data folders.
+    explicit CBeatDlg(QWidget *parent = nullptr);
+    // dataFolders are searched in order for data.dat and help.html; device is what the
+    // stream plays through.
+    CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWidget *parent = nullptr);
+    ~CBeatDlg() override;
+
+    // The stop-after entries: the list text and its minutes; "20 min" is chosen at start.
+    struct StopAfterEntry
+    {
+        const char *text;
+        int minutes;
+    };
+    static constexpr StopAfterEntry kStopAfter[] = {{"5 min", 5},   {"10 min", 10}, {"15 min", 15},
+                                                    {"20 min", 20}, {"30 min", 30}, {"40 min", 40},
+                                                    {"50 min", 50}, {"60 min", 60}};
+    static constexpr int kDefaultStopAfter = 3;
+    static constexpr int kBufferingMs = 4000;
+    static constexpr int kIdmAboutBox = 16;
+
+public slots:
+    void OnPlay();
+    void OnExit();
+    void OnTimer();
+    void OnHelpButton();
+    bool OnHelpInfo();
+    void OnSelchangePrograms();
+    void OnSysCommand(int command);
+
+protected:
+    // Esc and the close box end the program the way Exit does.
+    void reject() override;
+
+private:
+    void OnInitDialog();
+    void BuildPaths();
+    bool LoadCatalogue();
+    void FillLists();
+    void createControls();
+    void stopPlayback();
+    void onSoundLost(int playback);
+    void showTimeLeft();
+
+    QStringList m_dataFolders;
+    QString m_strDataPath;
+    QString m_strHelpPath;
+    CBeatProgramTable m_programs;
+    int m_nPrograms = 0;
+    QIcon m_hIcon;
+    std::unique_ptr<CSoundServer> m_pSound;
+    bool m_bPlaying = false;
+    // Counts playbacks, so that news of a lost sound server ends only the playback it was about.
+    std::atomic<int> m_playback{0};
+
+    QListWidget *m_listPrograms = nullptr;
+    QPushButton *m_btnPlay = nullptr;
+    QListWidget *m_listStopAfter = nullptr;
+    QLabel *m_staticDescription = nullptr;
+    QLabel *m_timeLeft = nullptr;
+
+    QTimer m_timer;          // ends playback when the stop-after time is up
+    QTimer m_countdownTimer; // refreshes the time left once a second
+    QDeadlineTimer m_stopDeadline;
+};

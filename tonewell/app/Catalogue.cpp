@@ -1,0 +1,61 @@
+#include "Catalogue.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+std::int32_t ParseCatalogueNumber(const QByteArray &field)
+{
+    qsizetype i = 0;
+    while (i < field.size() && std::isspace(static_cast<unsigned char>(field[i])))
+        ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-'))
+        negative = field[i++] == '-';
+    constexpr std::int64_t kLimit = std::int64_t(std::numeric_limits<std::int32_t>::max()) + 1;
+    std::int64_t value = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
+        value = std::min(value * 10 + (field[i] - '0'), kLimit);
+    if (negative)
+        return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(value, kLimit - 1));
+}
+
+namespace {
+
+// Takes the text before the next ";" and removes it with its ";" from `line`; without a ";"
+// the field is empty and the line stays as it is.
+QByteArray takeField(QByteArray &line)
+{
+    const qsizetype end = line.indexOf(';');
+    if (end < 0)
+        return {};
+    QByteArray field = line.left(end);
+    line.remove(0, end + 1);
+    return field;
+}
+
+} // namespace
+
+int ParseCatalogue(const QByteArray &text, CBeatProgramTable &programs)
+{
+    int count = 0;
+    qsizetype start = 0;
+    while (count < kMaxPrograms && start < text.size()) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        QByteArray line = text.mid(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            break;
+        CBeatProgram &program = programs[count++];
+        program.m_strName = takeField(line);
+        program.m_strDescription = takeField(line);
+        program.m_nBaseHz = ParseCatalogueNumber(takeField(line));
+        program.m_nBeatHz = ParseCatalogueNumber(takeField(line));
+        start = end + 1;
+    }
+    return count;
+}

@@ -1,0 +1,361 @@
+#include "AboutDlg.h"
+#include "BeatDlg.h"
+#include "BeatTone.h"
+#include "MemoryWaveOut.h"
+#include "MessageBox.h"
+#include "SoundServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QByteArray kCatalogue("Alpha 10 Hz;For a calm, alert state.;200;10;\r\n"
+                            "Theta 6 Hz;For winding down.;150;6;\r\n"
+                            "Beta 18 Hz;For active work.;220;18;\r\n");
+
+// One window over a catalogue in a folder of its own, playing into memory.
+struct Window
+{
+    explicit Window(const QByteArray *catalogue = &kCatalogue, bool withHelp = false)
+    {
+        if (catalogue)
+            write("data.dat", *catalogue);
+        if (withHelp)
+            write("help.html", "<html></html>");
+        dialog = std::make_unique<CBeatDlg>(QStringList{dir.path()}, std::unique_ptr<WaveOut>(device));
+    }
+
+    void write(const char *name, const QByteArray &contents)
+    {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+            qFatal("cannot write %s", name);
+    }
+
+    template <typename T> T *child(const char *name) const
+    {
+        T *widget = dialog->findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qFatal("no child %s", name);
+        return widget;
+    }
+    QPushButton *play() const { return child<QPushButton>("play"); }
+    QListWidget *programs() const { return child<QListWidget>("programs"); }
+    QListWidget *stopAfter() const { return child<QListWidget>("stopAfter"); }
+    QLabel *description() const { return child<QLabel>("description"); }
+    QLabel *timeLeft() const { return child<QLabel>("timeLeft"); }
+    QTimer *stopTimer() const { return child<QTimer>("stopTimer"); }
+
+    bool idle() const
+    {
+        return play()->text() == "Play" && programs()->isEnabled() && !stopTimer()->isActive()
+               && !timeLeft()->isVisible() && !device->isOpen();
+    }
+
+    QTemporaryDir dir;
+    MemoryWaveOut *device = new MemoryWaveOut;
+    std::shared_ptr<const MemoryWaveOut::Record> record = device->record();
+    std::unique_ptr<CBeatDlg> dialog;
+};
+
+} // namespace
+
+class BeatDlgTest : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { m_openedUrls << url; }
+
+private slots:
+    void init()
+    {
+        m_messages.clear();
+        m_openedUrls.clear();
+        MessageBox::setHandler([this](const MessageBox::Request &request) {
+            m_messages << request;
+            return QMessageBox::Ok;
+        });
+    }
+    void cleanup() { MessageBox::setHandler({}); }
+
+    void startsWithFirstProgramAndTwentyMinutes()
+    {
+        Window w;
+        QCOMPARE(w.dialog->windowTitle(), QString("Tonewell"));
+        QCOMPARE(w.programs()->count(), 3);
+        QCOMPARE(w.programs()->currentRow(), 0);
+        QCOMPARE(w.programs()->item(0)->text(), QString("Alpha 10 Hz"));
+        QCOMPARE(w.description()->text(), QString("For a calm, alert state."));
+        QStringList entries;
+        QList<int> minutes;
+        for (int i = 0; i < w.stopAfter()->count(); ++i) {
+            entries << w.stopAfter()->item(i)->text();
+            minutes << w.stopAfter()->item(i)->data(Qt::UserRole).toInt();
+        }
+        QCOMPARE(entries, (QStringList{"5 min", "10 min", "15 min", "20 min", "30 min", "40 min", "50 min", "60 min"}));
+        QCOMPARE(minutes, (QList<int>{5, 10, 15, 20, 30, 40, 50, 60}));
+        QCOMPARE(w.stopAfter()->currentRow(), 3);
+        QVERIFY(w.play()->isEnabled());
+        QVERIFY(w.idle());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void selectionShowsItsDescription()
+    {
+        Window w;
+        w.programs()->setCurrentRow(2);
+        QCOMPARE(w.description()->text(), QString("For active work."));
+    }
+
+    void playThenStop()
+    {
+        Window w;
+        w.programs()->setCurrentRow(1);
+        w.stopAfter()->setCurrentRow(0);
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+
+        QCOMPARE(w.play()->text(), QString("Stop"));
+        QCOMPARE(w.play()->accessibleName(), QString("Stop"));
+        QVERIFY(!w.programs()->isEnabled());
+        QVERIFY(w.stopAfter()->isEnabled());
+        QVERIFY(w.stopTimer()->isActive());
+        QCOMPARE(w.stopTimer()->interval(), 300000);
+        QVERIFY(w.device->isOpen());
+        QCOMPARE(w.device->queued(), std::size_t(2));
+        QCOMPARE(beatToneState().stepLeft, BeatToneStep(150));
+        QCOMPARE(beatToneState().stepRight, BeatToneStep(156));
+        QVERIFY(w.timeLeft()->isVisibleTo(w.dialog.get()));
+        QCOMPARE(w.timeLeft()->text(), QString("Time left 05:00"));
+
+        // A new duration counts from the next Play only.
+        w.stopAfter()->setCurrentRow(7);
+        QCOMPARE(w.stopTimer()->interval(), 300000);
+
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QVERIFY(w.idle());
+        QVERIFY(w.record->halted());
+        QCOMPARE(w.record->closes(), 1);
+        QCOMPARE(w.description()->text(), QString("For winding down."));
+
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QCOMPARE(w.stopTimer()->interval(), 3600000);
+        QCOMPARE(w.record->opens(), 2);
+    }
+
+    // Playback continues the tone where the last filled buffer of the previous one ended.
+    void secondPlayContinuesThePhase()
+    {
+        Window w;
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QVERIFY(w.device->step());
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        const BeatToneState after = beatToneState();
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QVERIFY(w.device->step());
+        const std::vector<char> played = w.record->played();
+        const std::size_t bufferBytes = CSoundServer::BufferBytesFor(CBeatDlg::kBufferingMs);
+        QCOMPARE(played.size(), 2 * bufferBytes);
+
+        BeatToneState expected = after;
+        SetBeatFrequencies(expected, 200, 10);
+        std::vector<std::int16_t> samples(bufferBytes / 2);
+        FillBeatBuffer(expected, samples.data(), bufferBytes);
+        QVERIFY(std::memcmp(played.data() + bufferBytes, samples.data(), bufferBytes) == 0);
+    }
+
+    void timerEndsPlayback()
+    {
+        Window w;
+        w.stopAfter()->setCurrentRow(0);
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QCOMPARE(w.stopTimer()->interval(), 300000);
+        w.stopTimer()->start(1); // the same timer, due now instead of in five minutes
+        QTRY_VERIFY(w.idle());
+        QCOMPARE(w.record->closes(), 1);
+
+        // A late tick while idle changes nothing.
+        w.dialog->OnTimer();
+        QVERIFY(w.idle());
+        QCOMPARE(w.record->opens(), 1);
+    }
+
+    void timeLeftCountsDown()
+    {
+        Window w;
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QCOMPARE(w.timeLeft()->text(), QString("Time left 20:00"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.timeLeft()->text(), QString("Time left 19:59"), 3000);
+    }
+
+    void enterTogglesAndEscapeEnds()
+    {
+        Window w;
+        w.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.dialog.get()));
+        w.programs()->setFocus();
+        QTest::keyClick(w.programs(), Qt::Key_Return);
+        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTest::keyClick(w.dialog.get(), Qt::Key_Return);
+        QVERIFY(w.idle());
+        QTest::keyClick(w.dialog.get(), Qt::Key_Return);
+        QCOMPARE(w.play()->text(), QString("Stop"));
+
+        QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
+        QCOMPARE(w.dialog->result(), int(QDialog::Rejected));
+        QVERIFY(!w.dialog->isVisible());
+        QVERIFY(w.record->halted());
+        QCOMPARE(w.record->opens(), 2);
+        QCOMPARE(w.record->closes(), 2);
+    }
+
+    void closeBoxAndExitEndWhilePlaying_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Exit button") << false;
+        QTest::newRow("close box") << true;
+    }
+    void closeBoxAndExitEndWhilePlaying()
+    {
+        QFETCH(bool, closeBox);
+        Window w;
+        w.dialog->show();
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        if (closeBox)
+            w.dialog->close();
+        else
+            QTest::mouseClick(w.child<QPushButton>("exit"), Qt::LeftButton);
+        QVERIFY(!w.dialog->isVisible());
+        QCOMPARE(w.record->closes(), 1);
+        QVERIFY(!w.stopTimer()->isActive());
+    }
+
+    void failedOpenWarnsAndStaysIdle()
+    {
+        Window w;
+        w.device->setFailOpen(true);
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].title, QString("ERROR"));
+        QCOMPARE(m_messages[0].text, QString("ERROR: Can't open the SoundServer."));
+        QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(w.idle());
+
+        w.device->setFailOpen(false);
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QCOMPARE(w.play()->text(), QString("Stop"));
+    }
+
+    void lostSoundServerReturnsToIdle()
+    {
+        Window w;
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        w.device->loseDevice();
+        QTRY_VERIFY(w.idle());
+        QVERIFY(m_messages.isEmpty());
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QCOMPARE(w.play()->text(), QString("Stop"));
+    }
+
+    void emptyCatalogueLeavesNothingToPlay_data()
+    {
+        QTest::addColumn<QByteArray>("catalogue");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("empty first line") << QByteArray("\r\nA;a;200;10;\r\n");
+    }
+    void emptyCatalogueLeavesNothingToPlay()
+    {
+        QFETCH(QByteArray, catalogue);
+        Window w(&catalogue);
+        QCOMPARE(w.programs()->count(), 0);
+        QCOMPARE(w.description()->text(), QString());
+        QVERIFY(!w.play()->isEnabled());
+        w.dialog->OnPlay();
+        QVERIFY(w.idle());
+        QCOMPARE(w.record->opens(), 0);
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void missingCatalogueIsReportedByPath()
+    {
+        Window w(nullptr);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].title, QString("Tonewell"));
+        QCOMPARE(m_messages[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_messages[0].text, w.dir.filePath("data.dat") + " was not found.");
+        QCOMPARE(w.programs()->count(), 0);
+        QCOMPARE(w.stopAfter()->count(), 0);
+        QCOMPARE(w.description()->text(), QString());
+        QVERIFY(!w.play()->isEnabled());
+        w.dialog->OnPlay();
+        QCOMPARE(w.record->opens(), 0);
+        QVERIFY(!w.stopTimer()->isActive());
+    }
+
+    void helpOpensTheShippedPage()
+    {
+        QDesktopServices::setUrlHandler("file", this, "openUrl");
+        Window w(&kCatalogue, true);
+        QTest::mouseClick(w.child<QPushButton>("help"), Qt::LeftButton);
+        QCOMPARE(m_openedUrls, QList<QUrl>{QUrl::fromLocalFile(w.dir.filePath("help.html"))});
+
+        w.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.dialog.get()));
+        QTest::keyClick(w.dialog.get(), Qt::Key_F1);
+        QCOMPARE(m_openedUrls.size(), 2);
+        QCOMPARE(m_openedUrls[1], m_openedUrls[0]);
+        QDesktopServices::unsetUrlHandler("file");
+    }
+
+    void aboutBoxFromTheWindowMenu()
+    {
+        Window w;
+        QAction *about = w.child<QAction>("about");
+        QCOMPARE(about->text(), QString("&About Tonewell..."));
+        QVERIFY(w.dialog->actions().contains(about));
+        QCOMPARE(w.dialog->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+        QString title, version;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<CAboutDlg *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            title = box->windowTitle();
+            version = box->findChild<QLabel *>("version")->text();
+            QPushButton *ok = box->findChild<QPushButton *>();
+            QCOMPARE(ok->text(), QString("OK"));
+            ok->click();
+        });
+        about->trigger();
+        QCOMPARE(title, QString("About Tonewell"));
+        QCOMPARE(version, QString("Tonewell Version 1.0"));
+    }
+
+    void everyControlHasAnAccessibleName()
+    {
+        Window w;
+        for (QWidget *widget : w.dialog->findChildren<QWidget *>()) {
+            if (widget->focusPolicy() != Qt::NoFocus && widget->isVisibleTo(w.dialog.get())
+                && !widget->inherits("QScrollBar") && widget->parentWidget()->inherits("QAbstractScrollArea") == false)
+                QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+        }
+        for (const char *name : {"play", "programs", "stopAfter", "description", "timeLeft", "help", "exit", "notice"})
+            QVERIFY2(!w.child<QWidget>(name)->accessibleName().isEmpty(), name);
+    }
+
+private:
+    QList<MessageBox::Request> m_messages;
+    QList<QUrl> m_openedUrls;
+};
+
+QTEST_MAIN(BeatDlgTest)
+#include "tst_beatdlg.moc"
