@@ -2,6 +2,8 @@
 
 #include "FileError.h"
 
+#include <QCheckBox>
+
 namespace MessageBox {
 namespace {
 Handler &installedHandler()
@@ -16,7 +18,16 @@ QMessageBox::StandardButton show(const Request &request)
     if (installedHandler())
         return installedHandler()(request);
     QMessageBox box(request.icon, request.title, request.text, request.buttons, request.parent);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    if (!request.checkBoxText.isEmpty()) {
+        auto *checkBox = new QCheckBox(request.checkBoxText, &box);
+        checkBox->setAccessibleName(request.checkBoxText);
+        checkBox->setChecked(request.checked && *request.checked);
+        box.setCheckBox(checkBox);
+    }
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    if (request.checked && box.checkBox())
+        *request.checked = box.checkBox()->isChecked();
+    return answer;
 }
 
 void showFileError(QWidget *parent, const QString &programName, const FileError &error)

@@ -18,6 +18,10 @@ struct Request
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // A check box under the text (e.g. "Don't show this message again") when not empty. Its
+    // state when the box closes is written to *checked, which also gives its initial state.
+    QString checkBoxText = {};
+    bool *checked = nullptr;
 };
 
 using Handler = std::function<QMessageBox::StandardButton(const Request &)>;

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "FlashRules.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The flash list handed to the overlay: the texts to flash in the first slots, in order, and
+// empty slots after them. Texts are bytes as stored.
+using FlashTexts = std::array<QByteArray, kFlashSlots>;
+
+// The overlay that flashes the texts: a borderless window above all others, see-through but
+// for the text, which never takes the focus and lets every click through. Each tick shows the
+// next text at its place; the text stays for the hold time from when it reached the screen and
+// is hidden again. Between flashes the window is hidden.
+class CDrawDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The flash list is copied; it ends at its first empty slot. The font is copied too, so
+    // the caller's may change once the overlay is made.
+    CDrawDlg(const FlashTexts &texts, FlashLocation location, std::int32_t intervalMs,
+             std::int32_t displayMs, const QFont &font, const QColor &textColor,
+             QWidget *owner = nullptr);
+    ~CDrawDlg() override;
+
+    // Measures and places every text, shows the short-display notice when it is due (and
+    // returns only once it is dismissed), then starts the ticks: the first text shows one tick
+    // period later. False when no window could be made.
+    bool Create();
+
+    // Only a tick shows the overlay: a show from outside (the owner's right after Create)
+    // leaves it hidden, as there is nothing to draw before the first tick.
+    void setVisible(bool visible) override;
+
+    std::int32_t count() const { return m_nCount; }
+    const FlashTimes &timing() const { return m_times; }
+    // Whether the desktop was composited at Create: the overlay is then a translucent window;
+    // otherwise its shape is cut to the text's pixels.
+    bool composited() const { return m_bComposited; }
+
+public slots:
+    // One tick: hides a flash still on screen, then shows the next text.
+    void OnTimer();
+
+signals:
+    // The text of `slot` has reached the screen; its hold starts now.
+    void flashShown(int slot);
+    // The text of `slot` is hidden again, at the end of its hold or on input.
+    void flashHidden(int slot);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum class State { Hidden, Shown, Painted, Holding };
+
+    // Per slot, fixed once Create has measured and placed the texts.
+    struct Slots
+    {
+        FlashTexts texts;                             // the private copy, as bytes
+        std::array<QString, kFlashSlots> lines;       // as drawn
+        std::array<FlashBox, kFlashSlots> boxes;
+        std::array<FlashPlace, kFlashSlots> places;   // on the primary screen
+        std::array<QRect, kFlashSlots> windows;       // the box on the desktop, cut to it
+    };
+
+    void MeasureAndPlace();
+    bool PrepareUncomposited(const QRect &window);
+    void OnFrameFlushed();
+    void EndFlash();
+    QPoint textOrigin() const;
+
+    std::unique_ptr<Slots> m_slots;
+    std::int32_t m_nCount = 0;
+    std::int32_t m_nIndex = 0;
+    FlashLocation m_location;
+    FlashTimes m_times;
+    QFont m_font;
+    QColor m_textColor;
+    QPoint m_primaryOrigin;
+    int m_nAscent = 0;
+    bool m_bCreated = false;
+    bool m_bComposited = true;
+    bool m_bRaise = false;
+    State m_state = State::Hidden;
+
+    QTimer m_tickTimer;
+    QTimer m_flushTimer;
+    QTimer m_holdTimer;
+
+    // Without a compositor: the frame of the current flash (the desktop under it with the
+    // text drawn over it), the text alone, and the runs of its pixels that make the window's
+    // shape. Reused from flash to flash.
+    QImage m_frame;
+    QImage m_textImage;
+    std::vector<QRect> m_shapeRuns;
+};

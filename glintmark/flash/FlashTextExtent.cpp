@@ -1,0 +1,69 @@
+#include "FlashTextExtent.h"
+
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr char16_t kTableSize = 0x2100;
+
+// Characters whose advance does not depend on their neighbours: no combining marks, no
+// joiners or direction marks, no scripts that are shaped, no surrogates.
+bool standsAlone(char16_t c)
+{
+    return (c >= 0x20 && c <= 0x7E)
+        || (c >= 0xA0 && c <= 0x2FF && c != 0xAD)
+        || (c >= 0x370 && c <= 0x52F && !(c >= 0x483 && c <= 0x489))
+        || (c >= 0x1E00 && c <= 0x1FFF)
+        || (c >= 0x2010 && c <= 0x2027)
+        || (c >= 0x2030 && c <= 0x205E)
+        || (c >= 0x20A0 && c <= 0x20C0);
+}
+
+} // namespace
+
+FlashTextExtent::FlashTextExtent(const QFont &font)
+    : m_metrics(font)
+    , m_height(QFontMetrics(font).height())
+    , m_advances(kTableSize, -1.0)
+{
+}
+
+int FlashTextExtent::width(const QString &text)
+{
+    qreal sum = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!standsAlone(u))
+            return static_cast<int>(std::ceil(m_metrics.horizontalAdvance(text)));
+        qreal &advance = m_advances[u];
+        if (advance < 0)
+            advance = m_metrics.horizontalAdvance(c);
+        sum += advance;
+    }
+    return static_cast<int>(std::ceil(sum));
+}
+
+int FlashTextExtent::height() const
+{
+    return m_height;
+}
+
+namespace {
+bool breaksLine(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0x2028 || u == 0x2029;
+}
+} // namespace
+
+QString singleLineText(QString text)
+{
+    // Scanned first so that the usual text, with nothing to replace, is not copied.
+    if (std::none_of(text.cbegin(), text.cend(), breaksLine))
+        return text;
+    std::replace_if(text.begin(), text.end(), breaksLine, QChar(u' '));
+    return text;
+}

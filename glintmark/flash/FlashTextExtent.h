@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QString>
+
+#include <vector>
+
+// The single-line extent of texts in one font, for measuring thousands of texts at once.
+// Texts made only of characters that need no shaping (Latin, Greek, Cyrillic, common
+// punctuation) are summed from a table of character advances, many times faster than laying
+// out each text; any other text is laid out whole. The font should have kerning off, as the
+// overlay draws it, so that both ways agree with what is drawn.
+class FlashTextExtent
+{
+public:
+    explicit FlashTextExtent(const QFont &font);
+
+    // Whole pixels, rounded up, so a text drawn at x = 0 never passes its extent.
+    int width(const QString &text);
+    int height() const;
+
+private:
+    QFontMetricsF m_metrics;
+    int m_height;
+    std::vector<qreal> m_advances; // by character below kTableSize; negative until asked
+};
+
+// A text as the overlay measures and draws it: one line, with every control character (line
+// breaks, tabs) and line or paragraph separator shown as a space.
+QString singleLineText(QString text);

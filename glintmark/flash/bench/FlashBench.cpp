@@ -1,0 +1,283 @@
+// Measures the overlay: how long making it takes for a full library of 9,900 texts, and, seen
+// from the X server, how long each text stays mapped and how evenly the ticks come.
+//
+//   glintmark_flash_bench [--flashes N] [--compositor]
+//
+// The second part needs an X display (DISPLAY, platform xcb); --compositor runs it under
+// xcompmgr. An observer on a connection of its own records the server's MapNotify and
+// UnmapNotify events of the overlay's window, so the figures include everything between the
+// program and the screen but the server's own drawing.
+
+#include "CDrawDlg.h"
+#include "DesktopCompositor.h"
+#include "MessageBox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char *const kPhrases[] = {
+    "I am calm, focused and at ease with myself",
+    "Every breath I take fills me with quiet confidence",
+    "I deserve good health and I choose it every day",
+    "My mind is clear and my work flows easily",
+    "I sleep deeply and wake up refreshed",
+    "I am grateful for the people who share my life",
+    "Abundance comes to me in expected and unexpected ways",
+    "I give and receive love freely",
+    "Caf\xc3\xa9 mornings remind me that small joys matter \xe2\x80\x93 always",
+    "Challenges are chances to grow stronger",
+};
+
+std::unique_ptr<FlashTexts> libraryTexts(int count)
+{
+    auto texts = std::make_unique<FlashTexts>();
+    for (int i = 0; i < count; ++i)
+        (*texts)[i] = QByteArray(kPhrases[i % std::size(kPhrases)]) + " (" + QByteArray::number(i) + ")";
+    return texts;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
+    return values[rank];
+}
+
+void measureInitialisation()
+{
+    const auto texts = libraryTexts(9900);
+    QFont font(QStringLiteral("Arial"), 20);
+    font.setBold(true);
+    std::vector<double> ms;
+    for (int run = 0; run < 15; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        auto overlay = std::make_unique<CDrawDlg>(*texts, FlashLocation::Center, 1000, 50, font, Qt::black);
+        const bool created = overlay->Create();
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        if (!created)
+            std::printf("Create failed\n");
+    }
+    std::printf("initialisation, 9900 texts (construct + Create), 15 runs: median %.1f ms, min %.1f, max %.1f\n",
+                percentile(ms, 0.5), *std::min_element(ms.begin(), ms.end()),
+                *std::max_element(ms.begin(), ms.end()));
+}
+
+// Map and unmap events of every top-level window, as the server reports them.
+class MapObserver
+{
+public:
+    struct Event
+    {
+        Clock::time_point time;
+        xcb_window_t window;
+        bool mapped;
+    };
+
+    MapObserver()
+        : m_connection(xcb_connect(nullptr, nullptr))
+    {
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_request_check(m_connection,
+                          xcb_change_window_attributes_checked(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask));
+        m_thread = std::thread([this] { run(); });
+    }
+
+    ~MapObserver()
+    {
+        m_stop = true;
+        m_thread.join();
+        xcb_disconnect(m_connection);
+    }
+
+    std::vector<Event> events(xcb_window_t window)
+    {
+        const std::lock_guard lock(m_mutex);
+        std::vector<Event> result;
+        std::copy_if(m_events.begin(), m_events.end(), std::back_inserter(result),
+                     [window](const Event &e) { return e.window == window; });
+        return result;
+    }
+
+    void clear()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
+
+private:
+    void run()
+    {
+        pollfd fd{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+        while (!m_stop) {
+            while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+                const auto now = Clock::now();
+                const uint8_t type = event->response_type & 0x7f;
+                if (type == XCB_MAP_NOTIFY) {
+                    const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
+                    record({now, map->window, true});
+                } else if (type == XCB_UNMAP_NOTIFY) {
+                    const auto *unmap = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
+                    record({now, unmap->window, false});
+                }
+                std::free(event);
+            }
+            poll(&fd, 1, 20);
+        }
+    }
+
+    void record(const Event &event)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_events.push_back(event);
+    }
+
+    xcb_connection_t *m_connection;
+    std::thread m_thread;
+    std::atomic<bool> m_stop = false;
+    std::mutex m_mutex;
+    std::vector<Event> m_events;
+};
+
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void measureFlashes(MapObserver &observer, int interval, int display, int flashes)
+{
+    const auto texts = libraryTexts(50);
+    QFont font(QStringLiteral("Arial"), 20);
+    CDrawDlg overlay(*texts, FlashLocation::Center, interval, display, font, Qt::darkBlue);
+    if (!overlay.Create()) {
+        std::printf("Create failed\n");
+        return;
+    }
+    observer.clear();
+    QEventLoop loop;
+    int hidden = 0;
+    QObject::connect(&overlay, &CDrawDlg::flashHidden, &loop, [&] {
+        if (++hidden == flashes)
+            loop.quit();
+    });
+    loop.exec();
+    // The last unmap may still be on its way to the observer.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 100)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    const std::vector<MapObserver::Event> events = observer.events(static_cast<xcb_window_t>(overlay.winId()));
+    std::vector<double> visible;
+    std::vector<double> periods;
+    std::vector<Clock::time_point> maps;
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (!events[i].mapped)
+            continue;
+        maps.push_back(events[i].time);
+        if (i + 1 < events.size() && !events[i + 1].mapped)
+            visible.push_back(ms(events[i + 1].time - events[i].time));
+    }
+    for (size_t i = 1; i < maps.size(); ++i)
+        periods.push_back(ms(maps[i] - maps[i - 1]));
+
+    const FlashTimes &times = overlay.timing();
+    std::vector<double> visibleError;
+    for (double v : visible)
+        visibleError.push_back(std::abs(v - times.holdMs));
+    std::vector<double> periodError;
+    for (double p : periods)
+        periodError.push_back(std::abs(p - times.tickPeriodMs));
+    std::printf("interval %4d display %2d (tick %4d, hold %2d): %zu flashes; visible median %.2f ms "
+                "(p5 %.2f, p95 %.2f), |visible - hold| median %.2f; tick period median %.2f ms, "
+                "|period - nominal| p95 %.2f, max %.2f\n",
+                interval, display, times.tickPeriodMs, times.holdMs, visible.size(), percentile(visible, 0.5),
+                percentile(visible, 0.05), percentile(visible, 0.95), percentile(visibleError, 0.5),
+                percentile(periods, 0.5), percentile(periodError, 0.95),
+                periodError.empty() ? NAN : *std::max_element(periodError.begin(), periodError.end()));
+}
+
+bool waitForCompositor(bool running)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 5000) {
+        if (desktopComposites() == running)
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    // The short-display notice is answered at once.
+    MessageBox::setHandler([](const MessageBox::Request &) { return QMessageBox::Ok; });
+
+    int flashes = 40;
+    bool compositor = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--flashes") && i + 1 < args.size())
+            flashes = args[++i].toInt();
+        else if (args[i] == QLatin1String("--compositor"))
+            compositor = true;
+    }
+
+    measureInitialisation();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        std::printf("not on X11 (platform %s): no map/unmap figures\n", qPrintable(QGuiApplication::platformName()));
+        return 0;
+    }
+
+    QProcess compositorProcess;
+    if (compositor) {
+        compositorProcess.start(QStringLiteral("xcompmgr"), {});
+        if (!compositorProcess.waitForStarted() || !waitForCompositor(true)) {
+            std::printf("xcompmgr did not start\n");
+            return 1;
+        }
+    } else if (desktopComposites()) {
+        std::printf("note: a compositor is running\n");
+    }
+    std::printf("X server, %s compositor:\n", desktopComposites() ? "with" : "without");
+
+    MapObserver observer;
+    for (int display : {10, 30, 50, 80})
+        measureFlashes(observer, 500, display, flashes);
+    measureFlashes(observer, 1000, 50, std::max(5, flashes / 4));
+
+    if (compositor) {
+        compositorProcess.terminate();
+        compositorProcess.waitForFinished();
+    }
+    return 0;
+}
