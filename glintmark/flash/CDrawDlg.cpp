@@ -93,21 +93,12 @@ bool CDrawDlg::Create()
     if (!QGuiApplication::primaryScreen())
         return false;
 
-    // The visual is chosen when the native window is made, so this comes first.
-    m_bComposited = desktopComposites();
     // Mapping a window leaves it where it is in the stacking order; each flash goes on top
     // again. Other platforms keep such windows on top themselves (and say that they cannot
     // raise).
     m_bRaise = QGuiApplication::platformName() == QLatin1String("xcb");
-    setAttribute(Qt::WA_TranslucentBackground, m_bComposited);
-    setAttribute(Qt::WA_OpaquePaintEvent, !m_bComposited);
-    if (m_bComposited && m_times.faint)
-        setWindowOpacity(kFaintOpacity);
-
     MeasureAndPlace();
-
-    // Made now, hidden, so that the first flash does not wait for it.
-    winId();
+    UseComposition(desktopComposites());
     if (!windowHandle())
         return false;
     m_bCreated = true;
@@ -116,6 +107,25 @@ bool CDrawDlg::Create()
         showShortDisplayNotice();
     m_tickTimer.start(m_times.tickPeriodMs);
     return true;
+}
+
+void CDrawDlg::UseComposition(bool composited)
+{
+    // A window's visual (with or without alpha) is fixed when it is made, so a change of
+    // compositor means a new native window. Made now, hidden, so that a flash does not wait.
+    m_bComposited = composited;
+    if (testAttribute(Qt::WA_WState_Created))
+        destroy();
+    setAttribute(Qt::WA_TranslucentBackground, composited);
+    setAttribute(Qt::WA_OpaquePaintEvent, !composited);
+    setWindowOpacity(composited && m_times.faint ? kFaintOpacity : 1.0);
+    if (composited)
+        clearMask();
+    else if (m_frame.isNull() && !m_largestWindow.isEmpty()) {
+        m_frame = QImage(m_largestWindow, QImage::Format_RGB32);
+        m_textImage = QImage(m_largestWindow, QImage::Format_ARGB32_Premultiplied);
+    }
+    winId();
 }
 
 void CDrawDlg::MeasureAndPlace()
@@ -132,7 +142,6 @@ void CDrawDlg::MeasureAndPlace()
 
     FlashTextExtent extent(m_font);
     Slots &table = *m_slots;
-    QSize largest;
     for (std::int32_t i = 0; i < m_nCount; ++i) {
         table.lines[i] = singleLineText(displayText(table.texts[i]));
         table.boxes[i] = MeasureFlashText(extent.width(table.lines[i]), extent.height(), boxMetrics);
@@ -142,12 +151,7 @@ void CDrawDlg::MeasureAndPlace()
         // Only the part on the desktop is shown: X11 positions are 16-bit, and a box far
         // wider than the screen would otherwise wrap around.
         table.windows[i] = box & desktop;
-        largest = largest.expandedTo(table.windows[i].size());
-    }
-
-    if (!m_bComposited && !largest.isEmpty()) {
-        m_frame = QImage(largest, QImage::Format_RGB32);
-        m_textImage = QImage(largest, QImage::Format_ARGB32_Premultiplied);
+        m_largestWindow = m_largestWindow.expandedTo(table.windows[i].size());
     }
 }
 
@@ -166,7 +170,13 @@ void CDrawDlg::OnTimer()
     if (!step.show)
         return;
     const QRect &window = m_slots->windows[m_nIndex];
-    if (window.isEmpty() || (!m_bComposited && !PrepareUncomposited(window)))
+    if (window.isEmpty())
+        return;
+    // A compositor may start or stop while the overlay runs (a desktop's effects turned off
+    // and on); a translucent window without one would show as a black box.
+    if (const bool composited = desktopComposites(); composited != m_bComposited)
+        UseComposition(composited);
+    if (!m_bComposited && !PrepareUncomposited(window))
         return;
 
     setGeometry(window);

@@ -47,8 +47,8 @@ public:
 
     std::int32_t count() const { return m_nCount; }
     const FlashTimes &timing() const { return m_times; }
-    // Whether the desktop was composited at Create: the overlay is then a translucent window;
-    // otherwise its shape is cut to the text's pixels.
+    // Whether the desktop was composited at the last tick (or at Create): the overlay is then
+    // a translucent window; otherwise its shape is cut to the text's pixels.
     bool composited() const { return m_bComposited; }
 
 public slots:
@@ -79,6 +79,7 @@ private:
     };
 
     void MeasureAndPlace();
+    void UseComposition(bool composited);
     bool PrepareUncomposited(const QRect &window);
     void OnFrameFlushed();
     void EndFlash();
@@ -92,6 +93,7 @@ private:
     QFont m_font;
     QColor m_textColor;
     QPoint m_primaryOrigin;
+    QSize m_largestWindow;
     int m_nAscent = 0;
     bool m_bCreated = false;
     bool m_bComposited = true;

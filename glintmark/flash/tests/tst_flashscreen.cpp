@@ -201,6 +201,29 @@ private:
     std::unique_ptr<QWidget> m_owner;
     QLineEdit *m_edit = nullptr;
 
+    // One tick, and what the screen showed in the box while the text was up.
+    static Comparison flashAndLook(CDrawDlg &overlay, const QRect &box, const QImage &cover, qreal opacity)
+    {
+        Comparison seen;
+        bool looked = false;
+        // While this handler runs, the flash stays on screen: its hold cannot end before the
+        // event loop runs again. A compositor draws in a process of its own meanwhile.
+        const QMetaObject::Connection connection = connect(&overlay, &CDrawDlg::flashShown, [&] {
+            QElapsedTimer timer;
+            timer.start();
+            do {
+                seen = compare(grabScreen(box), cover, box.topLeft(), opacity);
+            } while (!seen.matches() && timer.elapsed() < 3000);
+            looked = true;
+        });
+        overlay.OnTimer();
+        // Until the flash is over (a tick that shows nothing leaves nothing to look at).
+        const bool over = QTest::qWaitFor([&] { return looked || !overlay.isVisible(); }, 5000)
+            && QTest::qWaitFor([&] { return !overlay.isVisible(); }, 5000);
+        disconnect(connection);
+        return over ? seen : Comparison{};
+    }
+
     bool setCompositor(bool running)
     {
         if (running && m_compositor.state() == QProcess::NotRunning) {
@@ -324,8 +347,34 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), m_edit);
 
         // Hidden after the hold: the desktop is whole again.
-        QVERIFY(hidden.wait(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(hidden.size(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(compare(grabScreen(box), cover, box.topLeft(), 0).matches(), 5000);
+    }
+
+    void followsTheCompositorWhileRunning()
+    {
+        // Made under a compositor, then the compositor stops (a desktop's effects turned off)
+        // and comes back: no flash may show as a black box or lose its faintness.
+        const QString text = QStringLiteral("Steady");
+        const QRect box = expectedBox(text, FlashLocation::Top);
+        const QImage cover = coverage(text, box.size());
+        const qreal faint = 20.0 / 255;
+        QVERIFY(setCompositor(true));
+        QTRY_VERIFY_WITH_TIMEOUT(desktopComposites(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(compare(grabScreen(box), cover, box.topLeft(), 0).matches(), 5000);
+
+        auto list = std::make_unique<FlashTexts>();
+        (*list)[0] = text.toUtf8();
+        CDrawDlg overlay(*list, FlashLocation::Top, kManualInterval, 10, flashFont(), kTextColor);
+        QVERIFY(overlay.Create());
+        for (const bool compositor : {true, false, true}) {
+            QVERIFY(setCompositor(compositor));
+            QTRY_COMPARE_WITH_TIMEOUT(desktopComposites(), compositor, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(compare(grabScreen(box), cover, box.topLeft(), 0).matches(), 5000);
+            const Comparison seen = flashAndLook(overlay, box, cover, faint);
+            QVERIFY2(seen.matches() && seen.textPixels > 100, qPrintable(seen.describe()));
+            QCOMPARE(overlay.composited(), compositor);
+        }
     }
 };
 
