@@ -44,7 +44,7 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start("pulseaudio",
-                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=false",
+                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=false", "--disable-shm=yes",
                          "--log-level=error", "-L",
                          QString("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket), "-L",
                          "module-null-sink sink_name=lost_sink format=s16le rate=44100 channels=2"});
