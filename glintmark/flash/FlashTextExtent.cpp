@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr char16_t kTableSize = 0x2100;
-
 // Characters whose advance does not depend on their neighbours: no combining marks, no
 // joiners or direction marks, no scripts that are shaped, no surrogates.
 bool standsAlone(char16_t c)
@@ -19,7 +17,12 @@ bool standsAlone(char16_t c)
         || (c >= 0x1E00 && c <= 0x1FFF)
         || (c >= 0x2010 && c <= 0x2027)
         || (c >= 0x2030 && c <= 0x205E)
-        || (c >= 0x20A0 && c <= 0x20C0);
+        || (c >= 0x20A0 && c <= 0x20C0)
+        || (c >= 0x3000 && c <= 0x30FF && !(c >= 0x302A && c <= 0x302F) && c != 0x3099 && c != 0x309A)
+        || (c >= 0x3400 && c <= 0x4DBF)
+        || (c >= 0x4E00 && c <= 0x9FFF)
+        || (c >= 0xAC00 && c <= 0xD7A3)
+        || (c >= 0xFF01 && c <= 0xFF60);
 }
 
 } // namespace
@@ -27,7 +30,7 @@ bool standsAlone(char16_t c)
 FlashTextExtent::FlashTextExtent(const QFont &font)
     : m_metrics(font)
     , m_height(QFontMetrics(font).height())
-    , m_advances(kTableSize, -1.0)
+    , m_advances(0x10000, -1.0f)
 {
 }
 
@@ -38,9 +41,9 @@ int FlashTextExtent::width(const QString &text)
         const char16_t u = c.unicode();
         if (!standsAlone(u))
             return static_cast<int>(std::ceil(m_metrics.horizontalAdvance(text)));
-        qreal &advance = m_advances[u];
+        float &advance = m_advances[u];
         if (advance < 0)
-            advance = m_metrics.horizontalAdvance(c);
+            advance = static_cast<float>(m_metrics.horizontalAdvance(c));
         sum += advance;
     }
     return static_cast<int>(std::ceil(sum));

@@ -7,8 +7,8 @@
 #include <vector>
 
 // The single-line extent of texts in one font, for measuring thousands of texts at once.
-// Texts made only of characters that need no shaping (Latin, Greek, Cyrillic, common
-// punctuation) are summed from a table of character advances, many times faster than laying
+// Texts made only of characters that need no shaping (Latin, Greek, Cyrillic, Chinese,
+// Japanese kana, Korean syllables, common punctuation) are summed from a table of character advances, many times faster than laying
 // out each text; any other text is laid out whole. The font should have kerning off, as the
 // overlay draws it, so that both ways agree with what is drawn.
 class FlashTextExtent
@@ -23,7 +23,8 @@ public:
 private:
     QFontMetricsF m_metrics;
     int m_height;
-    std::vector<qreal> m_advances; // by character below kTableSize; negative until asked
+    // By UTF-16 unit, negative until asked; advances are 1/64 pixels, exact in a float.
+    std::vector<float> m_advances;
 };
 
 // A text as the overlay measures and draws it: one line, with every control character (line

@@ -450,7 +450,10 @@ private slots:
         QTest::newRow("greek and cyrillic") << QStringLiteral(u"Ηρεμία και Спокойствие");
         QTest::newRow("combining mark") << QStringLiteral(u"Cafe\u0301 na\u0308ive");
         QTest::newRow("arabic") << QStringLiteral(u"أنا هادئ");
-        QTest::newRow("cjk") << QStringLiteral(u"我很平静");
+        QTest::newRow("chinese") << QStringLiteral(u"我很平静。");
+        QTest::newRow("japanese") << QStringLiteral(u"わたしはカタカナ、平和です");
+        QTest::newRow("korean") << QStringLiteral(u"나는 평온하다");
+        QTest::newRow("fullwidth") << QStringLiteral(u"ＡＢＣ！");
         QTest::newRow("surrogate pair") << QStringLiteral(u"Smile 😊 now");
         QTest::newRow("soft hyphen") << QStringLiteral(u"self\u00ADcare");
         QTest::newRow("empty") << QString();
