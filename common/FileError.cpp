@@ -1,11 +1,8 @@
 #include "FileError.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 QString fileErrorTemplate(int errorCode)
 {
@@ -45,29 +42,4 @@ QString fileErrorTemplate(int errorCode)
 QString FileError::message() const
 {
     return fileErrorTemplate(errorCode).arg(QDir::toNativeSeparators(path));
-}
-
-std::optional<FileError> readWholeFile(const QString &path, QByteArray &contents)
-{
-    contents.clear();
-    // POSIX calls rather than QFile, because the message depends on errno.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return FileError{errno, path};
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n > 0) {
-            contents.append(chunk, n);
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            const int error = errno;
-            ::close(fd);
-            contents.clear();
-            return FileError{error, path};
-        }
-    }
-    ::close(fd);
-    return std::nullopt;
 }

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 // A file that could not be opened, read or written, with the cause as errno reported it.
 struct FileError
@@ -17,6 +14,3 @@ struct FileError
 
 // The message template ("%1 was not found." and its siblings) for an errno value.
 QString fileErrorTemplate(int errorCode);
-
-// Reads the whole file; on failure returns the error with its cause and leaves `contents` empty.
-std::optional<FileError> readWholeFile(const QString &path, QByteArray &contents);

@@ -1,5 +1,6 @@
 #include "DataLocations.h"
 #include "DisplayText.h"
+#include "FileBytes.h"
 #include "FileError.h"
 
 #include <QFile>
@@ -46,28 +47,27 @@ private slots:
         QCOMPARE((FileError{errorCode, QStringLiteral("/home/u/data.dat")}.message()), expected);
     }
 
-    void readWholeFileReportsTheCause()
+    void readFileBytesReportsTheCause()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("data.dat");
-        QByteArray contents = "stale";
-        auto error = readWholeFile(path, contents);
-        QVERIFY(error);
-        QCOMPARE(error->errorCode, ENOENT);
-        QCOMPARE(error->path, path);
-        QVERIFY(contents.isEmpty());
+        FileBytes file = readFileBytes(path);
+        QVERIFY(file.error);
+        QCOMPARE(file.error->errorCode, ENOENT);
+        QCOMPARE(file.error->path, path);
 
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
         const QByteArray big(200000, 'x');
-        file.write(big);
-        file.close();
-        QVERIFY(!readWholeFile(path, contents));
-        QCOMPARE(contents, big);
+        out.write(big);
+        out.close();
+        file = readFileBytes(path);
+        QVERIFY(!file.error);
+        QCOMPARE(file.bytes, big);
 
-        error = readWholeFile(dir.path(), contents); // a folder opens, but cannot be read
-        QVERIFY(error);
-        QCOMPARE(error->errorCode, EISDIR);
+        file = readFileBytes(dir.path());
+        QVERIFY(file.error);
+        QCOMPARE(file.error->errorCode, EISDIR);
     }
 
     void displayTextDecodes_data()

@@ -4,7 +4,7 @@
 #include "BeatTone.h"
 #include "DataLocations.h"
 #include "DisplayText.h"
-#include "FileError.h"
+#include "FileBytes.h"
 #include "MessageBox.h"
 #include "Program.h"
 #include "PulseWaveOut.h"
@@ -187,13 +187,13 @@ void CBeatDlg::BuildPaths()
 
 bool CBeatDlg::LoadCatalogue()
 {
-    QByteArray text;
-    if (const auto error = readWholeFile(m_strDataPath, text)) {
+    const FileBytes file = readFileBytes(m_strDataPath);
+    if (file.error) {
         m_nPrograms = 0;
-        MessageBox::showFileError(nullptr, kProgramName, *error);
+        MessageBox::showFileError(nullptr, kProgramName, *file.error);
         return false;
     }
-    m_nPrograms = ParseCatalogue(text, m_programs);
+    m_nPrograms = ParseCatalogue(file.bytes, m_programs);
     return true;
 }
 

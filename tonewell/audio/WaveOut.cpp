@@ -24,16 +24,8 @@ int WaveOut::open(const WaveFormat &format, Callback callback, void *instance)
     }
     m_noticeThread = std::thread(&WaveOut::deliverNotices, this);
     const int result = openDevice(format);
-    if (result != kWaveOk) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-            m_open = false;
-            m_notices.clear();
-        }
-        m_changed.notify_all();
-        m_noticeThread.join();
-    }
+    if (result != kWaveOk)
+        stopNotices();
     return result;
 }
 
@@ -110,14 +102,7 @@ int WaveOut::close()
         m_refusing = true;
     }
     closeDevice();
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-        m_open = false;
-        m_notices.clear();
-    }
-    m_changed.notify_all();
-    m_noticeThread.join();
+    stopNotices();
     return kWaveOk;
 }
 
@@ -190,6 +175,18 @@ void WaveOut::shutdown()
         return;
     reset();
     close();
+}
+
+void WaveOut::stopNotices()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+        m_open = false;
+        m_notices.clear();
+    }
+    m_changed.notify_all();
+    m_noticeThread.join();
 }
 
 void WaveOut::deliverNotices()

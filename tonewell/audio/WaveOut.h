@@ -96,6 +96,8 @@ private:
         std::uintptr_t param1;
     };
     void deliverNotices();
+    // Ends the notice thread and marks the device closed.
+    void stopNotices();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

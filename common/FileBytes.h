@@ -7,7 +7,7 @@
 
 #include <optional>
 
-// Whole-file reads and writes for Glintmark's data files. Failures carry the errno of the call
+// Whole-file reads and writes of the programs' data files. Failures carry the errno of the call
 // that failed, so they can be shown with the fixed file-error texts.
 
 struct FileBytes
