@@ -191,7 +191,11 @@ bool CDrawDlg::PrepareUncomposited(const QRect &window)
     // Without a compositor the window cannot be see-through: it is cut to the text's pixels,
     // and those show the text drawn over what the desktop has there, so that the letters'
     // edges blend with it and the faint mode can be blended in advance.
-    QScreen *screen = QGuiApplication::primaryScreen();
+    // Through the screen at the desktop's origin where there is one: there, coordinates on
+    // the screen and on the whole desktop are the same, whichever of the two Qt expects.
+    QScreen *screen = QGuiApplication::screenAt(QPoint(0, 0));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
     const QPoint onScreen = window.topLeft() - screen->geometry().topLeft();
     const QPixmap under = screen->grabWindow(0, onScreen.x(), onScreen.y(), window.width(), window.height());
     if (under.isNull())
@@ -264,8 +268,8 @@ void CDrawDlg::OnFrameFlushed()
     if (m_state != State::Painted)
         return;
     m_state = State::Holding;
-    // The user's input on any of the program's windows ends the flash early, as the text is
-    // then no longer what the user looks at; the input itself goes on to its window.
+    // The user's input on any of the program's windows ends the flash at once, so that a flash
+    // never stands over what the user is doing there; the input itself goes on to its window.
     qApp->installEventFilter(this);
     m_holdTimer.start(m_times.holdMs);
     emit flashShown(m_nIndex);

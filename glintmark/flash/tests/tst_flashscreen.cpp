@@ -284,7 +284,7 @@ private slots:
         QFETCH(bool, compositor);
         QFETCH(int, display);
         QFETCH(qreal, opacity);
-        QVERIFY(setCompositor(compositor));
+        QVERIFY2(setCompositor(compositor), "xcompmgr did not start or stop");
         QTRY_COMPARE_WITH_TIMEOUT(desktopComposites(), compositor, 10000);
 
         const QString text = QStringLiteral("Glint of calm");
@@ -359,7 +359,7 @@ private slots:
         const QRect box = expectedBox(text, FlashLocation::Top);
         const QImage cover = coverage(text, box.size());
         const qreal faint = 20.0 / 255;
-        QVERIFY(setCompositor(true));
+        QVERIFY2(setCompositor(true), "xcompmgr did not start");
         QTRY_VERIFY_WITH_TIMEOUT(desktopComposites(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(compare(grabScreen(box), cover, box.topLeft(), 0).matches(), 5000);
 
@@ -368,7 +368,7 @@ private slots:
         CDrawDlg overlay(*list, FlashLocation::Top, kManualInterval, 10, flashFont(), kTextColor);
         QVERIFY(overlay.Create());
         for (const bool compositor : {true, false, true}) {
-            QVERIFY(setCompositor(compositor));
+            QVERIFY2(setCompositor(compositor), "xcompmgr did not start or stop");
             QTRY_COMPARE_WITH_TIMEOUT(desktopComposites(), compositor, 10000);
             QTRY_VERIFY_WITH_TIMEOUT(compare(grabScreen(box), cover, box.topLeft(), 0).matches(), 5000);
             const Comparison seen = flashAndLook(overlay, box, cover, faint);
