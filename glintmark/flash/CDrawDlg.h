@@ -56,7 +56,7 @@ public slots:
     void OnTimer();
 
 signals:
-    // The text of `slot` has reached the screen; its hold starts now.
+    // The frame with the text of `slot` has been sent to the display; its hold starts now.
     void flashShown(int slot);
     // The text of `slot` is hidden again, at the end of its hold or on input.
     void flashHidden(int slot);

@@ -8,9 +8,10 @@
 
 // The single-line extent of texts in one font, for measuring thousands of texts at once.
 // Texts made only of characters that need no shaping (Latin, Greek, Cyrillic, Chinese,
-// Japanese kana, Korean syllables, common punctuation) are summed from a table of character advances, many times faster than laying
-// out each text; any other text is laid out whole. The font should have kerning off, as the
-// overlay draws it, so that both ways agree with what is drawn.
+// Japanese kana, Korean syllables, common punctuation) are summed from a table of character
+// advances, many times faster than laying out each text; any other text is laid out whole.
+// The font should have kerning off, as the overlay draws it, so that both ways agree with
+// what is drawn.
 class FlashTextExtent
 {
 public:
