@@ -1,0 +1,84 @@
+#include "CAddCatDlg.h"
+
+#include "CPictureButton.h"
+#include "DialogLook.h"
+#include "LibraryEdit.h"
+#include "MessageBox.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *staticText(const QString &text, const char *objectName, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(objectName));
+    label->setTextFormat(Qt::PlainText);
+    label->setAccessibleName(text);
+    return label;
+}
+
+} // namespace
+
+CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *parent)
+    : QDialog(parent)
+    , m_strHeading(heading)
+    , m_strLabel(label)
+{
+    setWindowTitle(QLatin1String(kTitle));
+    setAccessibleName(QLatin1String(kTitle));
+    DialogLook::apply(this);
+
+    // Created in the tab order: the focus starts on OK, not in the edit box.
+    m_btnOk = new CPictureButton(QStringLiteral("OK"), QStringLiteral("OK"), this);
+    m_btnOk->setObjectName(QStringLiteral("ok"));
+    m_btnOk->setDefault(true);
+    m_btnCancel = new CPictureButton(QStringLiteral("CANCEL"), QStringLiteral("Cancel"), this);
+    m_btnCancel->setObjectName(QStringLiteral("cancel"));
+
+    m_staticLabel = staticText(m_strLabel, "label", this);
+    DialogLook::setLabelFont(m_staticLabel);
+    m_editText = new QLineEdit(this);
+    m_editText->setObjectName(QStringLiteral("text"));
+    m_editText->setAccessibleName(m_strLabel);
+    m_staticLabel->setBuddy(m_editText);
+    m_staticHeading = staticText(m_strHeading, "heading", this);
+    m_staticHeading->setWordWrap(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnOk);
+    buttons->addSpacing(16);
+    buttons->addWidget(m_btnCancel);
+    buttons->addStretch(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(36, 18, 36, 14);
+    layout->addWidget(m_staticHeading);
+    layout->addSpacing(8);
+    layout->addWidget(m_staticLabel);
+    layout->addWidget(m_editText);
+    layout->addSpacing(14);
+    layout->addLayout(buttons);
+    setMinimumWidth(300);
+
+    connect(m_btnOk, &QPushButton::clicked, this, &CAddCatDlg::OnOK);
+    connect(m_btnCancel, &QPushButton::clicked, this, &CAddCatDlg::reject);
+}
+
+void CAddCatDlg::OnOK()
+{
+    m_strText = m_editText->text();
+    const char *refusal = m_strText.isEmpty()                               ? kEmptyText
+                          : LibraryEdit::containsFieldSeparator(m_strText) ? kSeparatorText
+                                                                             : nullptr;
+    if (refusal) {
+        MessageBox::show({this, QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                          QLatin1String(refusal), QMessageBox::Ok});
+        return;
+    }
+    accept();
+}
