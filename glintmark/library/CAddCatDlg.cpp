@@ -9,9 +9,27 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QValidator>
 #include <QVBoxLayout>
 
 namespace {
+
+// Keeps the box to one line whatever is pasted into it.
+class OneLineValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString &input, int &pos) const override
+    {
+        const QString line = LibraryEdit::firstLine(input);
+        if (line.size() != input.size()) {
+            input = line;
+            pos = std::min(pos, int(line.size()));
+        }
+        return Acceptable;
+    }
+};
 
 QLabel *staticText(const QString &text, const char *objectName, QWidget *parent)
 {
@@ -45,6 +63,7 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
     m_editText = new QLineEdit(this);
     m_editText->setObjectName(QStringLiteral("text"));
     m_editText->setAccessibleName(m_strLabel);
+    m_editText->setValidator(new OneLineValidator(m_editText));
     m_staticLabel->setBuddy(m_editText);
     m_staticHeading = staticText(m_strHeading, "heading", this);
     m_staticHeading->setWordWrap(true);

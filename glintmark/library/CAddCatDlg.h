@@ -9,7 +9,8 @@ class QLineEdit;
 
 // Asks for one line of text, the name of a new category or a new affirmation, under a heading
 // and a label that the caller chooses. Refuses an empty text and one that holds ";", the field
-// separator of the library file. The text is handed back exactly as typed.
+// separator of the library file. The text is handed back exactly as typed; of text pasted over
+// several lines the box keeps the first line.
 class CAddCatDlg : public QDialog
 {
     Q_OBJECT

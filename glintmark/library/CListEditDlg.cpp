@@ -65,7 +65,9 @@ CListEditDlg::CListEditDlg(const LibraryTable &list, QWidget *parent)
     m_btnOk->setDefault(true);
     m_btnCancel = pictureButton("CANCEL", "Cancel", "cancel", "Drop the changes", this);
     m_frameCategories = new QGroupBox(QStringLiteral("Categories"), this);
+    m_frameCategories->setAccessibleName(m_frameCategories->title());
     m_frameAffirmations = new QGroupBox(QStringLiteral("Affirmations"), this);
+    m_frameAffirmations->setAccessibleName(m_frameAffirmations->title());
     m_treeCategories = flatList("categories", "Categories", m_frameCategories);
     m_btnAddCategory = pictureButton("ADDCAT", "Add", "addCategory", "Add a category", m_frameCategories);
     m_btnDeleteCategory = pictureButton("DELETECAT", "Delete", "deleteCategory",

@@ -73,4 +73,13 @@ bool containsFieldSeparator(const QString &text)
     return text.contains(QLatin1Char(kFieldSeparator));
 }
 
+QString firstLine(const QString &text)
+{
+    static constexpr char16_t kLineBreaks[] = {u'\n', u'\r', u'\v', u'\f', u'\u0085', u'\u2028', u'\u2029'};
+    const auto end = std::find_if(text.begin(), text.end(), [](QChar c) {
+        return std::find(std::begin(kLineBreaks), std::end(kLineBreaks), c.unicode()) != std::end(kLineBreaks);
+    });
+    return text.first(end - text.begin());
+}
+
 } // namespace LibraryEdit

@@ -36,4 +36,8 @@ bool deleteAffirmation(Table &table, int row, int slot);
 
 bool containsFieldSeparator(const QString &text);
 
+// A line break would start a new category in "List.txt": a one-line text box keeps only what
+// comes before the first one, as pasted text is cut there.
+QString firstLine(const QString &text);
+
 } // namespace LibraryEdit

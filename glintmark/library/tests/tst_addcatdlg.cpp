@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -203,6 +204,41 @@ private slots:
         QCOMPARE(m_messages.size(), 2);
         QCOMPARE(m_messages[0].text, QString("Enter category name"));
         QCOMPARE(m_messages[1].text, QString("A text cannot contain a semicolon (;)."));
+    }
+
+    void pastedTextKeepsItsFirstLine_data()
+    {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("accepted");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("CR LF") << "I am calm\r\nI am strong" << "I am calm" << "";
+        QTest::newRow("LF at the end") << "I am calm\n" << "I am calm" << "";
+        QTest::newRow("blank first line") << "\nI am calm" << "" << "Enter category name";
+    }
+    void pastedTextKeepsItsFirstLine()
+    {
+        QFETCH(QString, clipboard);
+        QFETCH(QString, accepted);
+        QFETCH(QString, message);
+        CAddCatDlg prompt("Here you can add your own category", "Category name:");
+        QString shown;
+        QTimer::singleShot(0, &prompt, [&] {
+            QApplication::clipboard()->setText(clipboard);
+            QTest::mouseClick(edit(prompt), Qt::LeftButton);
+            QTest::keySequence(edit(prompt), QKeySequence::Paste);
+            shown = edit(prompt)->text();
+            finish(prompt, "Enter");
+            if (prompt.isVisible())
+                prompt.reject();
+        });
+        const int result = prompt.exec();
+        QCOMPARE(shown, accepted);
+        QCOMPARE(result, int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
+        if (message.isEmpty())
+            QCOMPARE(prompt.text(), accepted);
+        else
+            QCOMPARE(m_messages.value(0).text, message);
     }
 
 private:

@@ -190,6 +190,28 @@ private slots:
         QFETCH(bool, contains);
         QCOMPARE(containsFieldSeparator(text), contains);
     }
+
+    void firstLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("line");
+
+        QTest::newRow("one line") << QString("I am calm") << QString("I am calm");
+        QTest::newRow("tab and blanks kept") << QString(" a\tb ") << QString(" a\tb ");
+        QTest::newRow("LF") << QString("first\nsecond") << QString("first");
+        QTest::newRow("CR LF") << QString("first\r\nsecond\r\n") << QString("first");
+        QTest::newRow("CR") << QString("first\rsecond") << QString("first");
+        QTest::newRow("line separator") << QString::fromUtf8("first\u2028second") << QString("first");
+        QTest::newRow("paragraph separator") << QString::fromUtf8("first\u2029second") << QString("first");
+        QTest::newRow("break first") << QString("\nsecond") << QString();
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void firstLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, line);
+        QCOMPARE(LibraryEdit::firstLine(text), line);
+    }
 };
 
 QTEST_APPLESS_MAIN(LibraryEditTest)

@@ -460,6 +460,25 @@ private slots:
         QCOMPARE(rowsOf(library), accepted ? edited : kLibrary);
     }
 
+    void everyControlHasAnAccessibleName()
+    {
+        Editor e;
+        CAddCatDlg prompt("Here you can add your own category", "Category name:");
+        CMyTreeCtrl tree;
+        QList<QWidget *> controls{&tree};
+        for (QWidget *dialog : {static_cast<QWidget *>(&e.dialog), static_cast<QWidget *>(&prompt)}) {
+            QVERIFY(!dialog->accessibleName().isEmpty());
+            for (QWidget *w : dialog->findChildren<QWidget *>()) {
+                if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QAbstractItemView *>(w)
+                    || qobject_cast<QLineEdit *>(w) || qobject_cast<QLabel *>(w) || qobject_cast<QGroupBox *>(w))
+                    controls << w;
+            }
+        }
+        QCOMPARE(controls.size(), 1 + 10 + 5);
+        for (QWidget *control : controls)
+            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    }
+
     void ticksFollowPositionsAfterOk()
     {
         const Rows rows{category("Health", 3), category("Empty"), category("Work", 2)};
