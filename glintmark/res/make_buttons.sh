@@ -1,7 +1,8 @@
 #!/bin/sh
 # Draws the faces of Glintmark's picture buttons: <CAPTION>U.png (up) and <CAPTION>D.png
-# (pressed), 72 x 26 pixels, each with an @2x version of 144 x 52 for 2x screens. A light-blue
-# face with a dark border and the button's word in dark letters; the pressed face is sunk in.
+# (pressed), 72 x 26 pixels unless a width is given, each with an @2x version of twice the size
+# for 2x screens. A light-blue face with a dark border and the button's word in dark letters;
+# the pressed face is sunk in.
 # Needs ImageMagick's convert and fonts-liberation. Run it from anywhere; it writes beside itself.
 set -eu
 cd "$(dirname "$0")"
@@ -18,10 +19,10 @@ INK='rgb(16,38,70)'
 near() { echo "$1 $2" | awk '{ print $1 * $2 + ($2 - 1) / 2 }'; }
 far() { echo "$1 $2 $3" | awk '{ print $3 - 1 - ($1 * $2 + ($2 - 1) / 2) }'; }
 
-# face <file> <word> <scale> <up|down>
+# face <file> <word> <scale> <up|down> <width>
 face() {
     file=$1 word=$2 s=$3 state=$4
-    w=$((72 * s)) h=$((26 * s))
+    w=$(($5 * s)) h=$((26 * s))
     r=$((3 * s))
     if [ "$state" = up ]; then
         topLeft=$LIGHT bottomRight=$SHADOW shift=0
@@ -41,10 +42,13 @@ face() {
         -strip -define png:exclude-chunks=date,time "PNG32:$file"
 }
 
+# caption:word[:width]
 for button in ADDCAT:Add DELETECAT:Delete ADDAFFIRM:Add DELETEAFFIRM:Delete OK:OK CANCEL:Cancel; do
-    caption=${button%%:*} word=${button#*:}
-    face "${caption}U.png" "$word" 1 up
-    face "${caption}D.png" "$word" 1 down
-    face "${caption}U@2x.png" "$word" 2 up
-    face "${caption}D@2x.png" "$word" 2 down
+    caption=${button%%:*} rest=${button#*:}
+    word=${rest%%:*} width=72
+    [ "$rest" = "$word" ] || width=${rest#*:}
+    face "${caption}U.png" "$word" 1 up "$width"
+    face "${caption}D.png" "$word" 1 down "$width"
+    face "${caption}U@2x.png" "$word" 2 up "$width"
+    face "${caption}D@2x.png" "$word" 2 down "$width"
 done
