@@ -42,10 +42,8 @@ QString chooseDataFolder(const QString &besideExecutable, const QString &perUser
     const QFileInfo besideInfo(besideExecutable);
     if (holdsAnyFile(beside))
         return beside.absolutePath();
-    if (besideInfo.isDir() && besideInfo.isWritable()) {
-        seedFrom(QDir(installed), beside);
+    if (besideInfo.isDir() && besideInfo.isWritable() && !QFileInfo(installed).isDir())
         return beside.absolutePath();
-    }
     const QDir user(perUser);
     QDir().mkpath(user.absolutePath());
     seedFrom(QDir(installed), user);

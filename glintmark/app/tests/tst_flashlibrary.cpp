@@ -640,15 +640,46 @@ private slots:
         QVERIFY(!user.exists("glintmark"));
     }
 
-    void dataFolderWritableBesideExecutableIsSeeded()
+    // An installation is <prefix>/bin/glintmark beside <prefix>/share/glintmark. Its folder may
+    // be writable (root and /usr/local/bin), yet its files belong in the per-user folder; only a
+    // writable folder that is no installation is used as a portable one.
+    void dataFolderWritableBesideExecutable_data()
     {
-        Folder beside, user, installed;
-        installed.write("List.txt", "Shipped;a;");
-        installed.write("font.dat", kDefaultFontRecord);
-        QCOMPARE(chooseDataFolder(beside.path(), user.file("glintmark"), installed.path()), beside.path());
-        QCOMPARE(beside.read("List.txt"), QByteArray("Shipped;a;"));
-        QCOMPARE(beside.read("font.dat"), kDefaultFontRecord);
-        QVERIFY(!beside.exists("check.txt"));
+        QTest::addColumn<bool>("installedShare");
+        QTest::addColumn<bool>("portable");
+        QTest::newRow("portable copy, nothing installed beside it") << false << true;
+        QTest::newRow("installed program run by a user who may write its folder") << true << false;
+    }
+
+    void dataFolderWritableBesideExecutable()
+    {
+        QFETCH(bool, installedShare);
+        QFETCH(bool, portable);
+        Folder prefix, user;
+        QVERIFY(QDir().mkpath(prefix.file("bin")));
+        QVERIFY(QFileInfo(prefix.file("bin")).isWritable());
+        if (installedShare) {
+            QVERIFY(QDir().mkpath(prefix.file("share/glintmark")));
+            prefix.write("share/glintmark/List.txt", "Shipped;a;");
+            prefix.write("share/glintmark/font.dat", kDefaultFontRecord);
+        }
+        const QString beside = prefix.file("bin");
+        const QString installed = prefix.file("share/glintmark");
+        const QString perUser = user.file("glintmark");
+
+        QCOMPARE(chooseDataFolder(beside, perUser, installed), portable ? beside : perUser);
+        QCOMPARE(QDir(beside).entryList(QDir::Files), QStringList());
+        if (portable) {
+            QVERIFY(!user.exists("glintmark"));
+        } else {
+            QCOMPARE(user.read("glintmark/List.txt"), QByteArray("Shipped;a;"));
+            QCOMPARE(user.read("glintmark/font.dat"), kDefaultFontRecord);
+            QVERIFY(!user.exists("glintmark/check.txt"));
+        }
+
+        // A folder beside the executable that holds the files is used, installation or not.
+        prefix.write("bin/check.txt", QByteArray(10000, '\0'));
+        QCOMPARE(chooseDataFolder(beside, perUser, installed), beside);
     }
 
     void dataFolderPerUserWhenBesideIsNotWritable()
