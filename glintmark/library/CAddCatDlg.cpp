@@ -12,6 +12,8 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Keeps the box to one line whatever is pasted into it.
@@ -49,6 +51,7 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
 {
     setWindowTitle(QLatin1String(kTitle));
     setAccessibleName(QLatin1String(kTitle));
+    setAccessibleDescription(m_strHeading);
     DialogLook::apply(this);
 
     // Created in the tab order: the focus starts on OK, not in the edit box.
@@ -91,9 +94,11 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
 void CAddCatDlg::OnOK()
 {
     m_strText = m_editText->text();
-    const char *refusal = m_strText.isEmpty()                               ? kEmptyText
-                          : LibraryEdit::containsFieldSeparator(m_strText) ? kSeparatorText
-                                                                             : nullptr;
+    const char *refusal = nullptr;
+    if (m_strText.isEmpty())
+        refusal = kEmptyText;
+    else if (LibraryEdit::containsFieldSeparator(m_strText))
+        refusal = kSeparatorText;
     if (refusal) {
         MessageBox::show({this, QMessageBox::NoIcon, QCoreApplication::applicationName(),
                           QLatin1String(refusal), QMessageBox::Ok});

@@ -6,9 +6,12 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
-// Finds the check box exactly where the item delegate draws it and takes clicks on it.
+// The delegate that draws the check boxes and toggles them also tells where it draws them.
 class CheckBoxDelegate : public QStyledItemDelegate
 {
 public:
@@ -44,7 +47,6 @@ CMyTreeCtrl::CMyTreeCtrl(QWidget *parent)
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setExpandsOnDoubleClick(true);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
     setAccessibleName(QStringLiteral("Affirmations"));
