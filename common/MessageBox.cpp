@@ -2,6 +2,7 @@
 
 #include "FileError.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 
 namespace MessageBox {
@@ -24,6 +25,17 @@ QMessageBox::StandardButton show(const Request &request)
         checkBox->setChecked(request.checked && *request.checked);
         box.setCheckBox(checkBox);
     }
+    box.setInformativeText(request.informativeText);
+    for (const auto &[button, text] : request.buttonTexts) {
+        if (QAbstractButton *shown = box.button(button)) {
+            shown->setText(text);
+            shown->setAccessibleName(text);
+        }
+    }
+    if (request.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(request.defaultButton);
+    if (request.escapeButton != QMessageBox::NoButton)
+        box.setEscapeButton(request.escapeButton);
     const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
     if (request.checked && box.checkBox())
         *request.checked = box.checkBox()->isChecked();

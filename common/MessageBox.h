@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 struct FileError;
 
@@ -22,6 +23,14 @@ struct Request
     // state when the box closes is written to *checked, which also gives its initial state.
     QString checkBoxText = {};
     bool *checked = nullptr;
+    // A second, smaller paragraph under the text, when not empty.
+    QString informativeText = {};
+    // Own wording for some of `buttons`, where the standard one would not say what they do.
+    QList<std::pair<QMessageBox::StandardButton, QString>> buttonTexts = {};
+    // The button Enter presses; NoButton leaves the choice to the box.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    // The button Esc and the close box answer with; NoButton leaves the choice to the box.
+    QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
 };
 
 using Handler = std::function<QMessageBox::StandardButton(const Request &)>;
