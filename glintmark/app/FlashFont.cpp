@@ -61,3 +61,14 @@ FlashFontFields flashFontFieldsFromFont(const QFont &font, const FlashFontFields
         fields.strikeOut = font.strikeOut() ? 1 : 0;
     return fields;
 }
+
+QColor flashColorFromStored(quint32 stored)
+{
+    return QColor(int(stored & 0xFF), int((stored >> 8) & 0xFF), int((stored >> 16) & 0xFF));
+}
+
+quint32 storedFlashColor(const QColor &color)
+{
+    const QColor rgb = color.toRgb();
+    return quint32(rgb.red()) | quint32(rgb.green()) << 8 | quint32(rgb.blue()) << 16;
+}

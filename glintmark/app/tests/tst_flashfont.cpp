@@ -73,6 +73,30 @@ private slots:
         inPoints.setBold(true);
         QCOMPARE(flashFontFieldsFromFont(inPoints, FlashFontFields{}).height, 16);
     }
+
+    // 0x00BBGGRR: red in the lowest byte.
+    void storedColour_data()
+    {
+        QTest::addColumn<quint32>("stored");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("black") << 0x000000u << QColor(0, 0, 0);
+        QTest::newRow("red") << 0x0000FFu << QColor(255, 0, 0);
+        QTest::newRow("green") << 0x00FF00u << QColor(0, 255, 0);
+        QTest::newRow("blue") << 0xFF0000u << QColor(0, 0, 255);
+        QTest::newRow("the light blue of the dialogs") << 0xFFCC99u << QColor(153, 204, 255);
+        QTest::newRow("mixed") << 0x123456u << QColor(0x56, 0x34, 0x12);
+    }
+    void storedColour()
+    {
+        QFETCH(quint32, stored);
+        QFETCH(QColor, color);
+        QCOMPARE(flashColorFromStored(stored), color);
+        QCOMPARE(storedFlashColor(color), stored);
+        // The top byte is no colour: it is neither read nor written.
+        QCOMPARE(flashColorFromStored(stored | 0x7F000000u), color);
+        // A colour of another spec (as a colour dialog may give) is stored by its RGB.
+        QCOMPARE(storedFlashColor(color.toHsv()), stored);
+    }
 };
 
 QTEST_MAIN(FlashFontTest)

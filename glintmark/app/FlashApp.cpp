@@ -1,0 +1,26 @@
+#include "FlashApp.h"
+
+#include "FlashDlg.h"
+#include "FlashProgram.h"
+
+CFlashApp::CFlashApp(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    // The message boxes' caption.
+    setApplicationName(kProgramName);
+    setApplicationVersion(QStringLiteral("2.1"));
+    setDesktopFileName(kProgramId);
+    setWindowIcon(programIcon());
+    // The main window hides while it waits in the notification area, and the last message box
+    // may close meanwhile; only leaving the main window ends the program.
+    setQuitOnLastWindowClosed(false);
+}
+
+int CFlashApp::InitInstance()
+{
+    CFlashDlg dialog;
+    connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
+    dialog.show();
+    exec();
+    return 0;
+}

@@ -1,0 +1,503 @@
+#include "FlashDlg.h"
+
+#include "CListEditDlg.h"
+#include "CMyTreeCtrl.h"
+#include "CPictureButton.h"
+#include "DataFolder.h"
+#include "DataLocations.h"
+#include "DialogLook.h"
+#include "FlashFont.h"
+#include "FlashProgram.h"
+#include "Font.h"
+#include "MessageBox.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// The welcome frame holds no controls; the program's icon fills its middle.
+class WelcomeFrame : public QGroupBox
+{
+public:
+    WelcomeFrame(const QString &title, QIcon icon, QWidget *parent)
+        : QGroupBox(title, parent)
+        , m_icon(std::move(icon))
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QGroupBox::paintEvent(event);
+        const QRect inside = contentsRect();
+        const int side = std::min({64, inside.height() - 8, inside.width()});
+        if (side < 16)
+            return;
+        QPainter painter(this);
+        const QRect place(inside.center().x() - side / 2 + 1, inside.center().y() - side / 2 + 1, side, side);
+        m_icon.paint(&painter, place);
+    }
+
+private:
+    QIcon m_icon;
+};
+
+// Sizes of the window's layout in dialog units: a quarter of the font's average character
+// width across, an eighth of its height down, so that the window grows with the system font.
+struct DialogUnits
+{
+    explicit DialogUnits(const QFontMetrics &metrics)
+        : baseX(metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0)
+        , baseY(metrics.height())
+    {
+    }
+    int x(int units) const { return qRound(units * baseX / 4.0); }
+    int y(int units) const { return qRound(units * baseY / 8.0); }
+
+    double baseX;
+    double baseY;
+};
+
+CPictureButton *pictureButton(const char *caption, const char *word, const char *objectName,
+                              const char *description, QWidget *parent)
+{
+    auto *button = new CPictureButton(QLatin1String(caption), QLatin1String(word), parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setAccessibleDescription(QLatin1String(description));
+    return button;
+}
+
+QGroupBox *frame(const char *title, const char *objectName, QWidget *parent)
+{
+    auto *box = new QGroupBox(QLatin1String(title), parent);
+    box->setObjectName(QLatin1String(objectName));
+    box->setAccessibleName(box->title().trimmed());
+    return box;
+}
+
+template <std::size_t N>
+QComboBox *settingsList(const std::array<SettingsListEntry, N> &entries, const char *objectName,
+                        const char *accessibleName, int popupWidth, QWidget *parent)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1String(objectName));
+    combo->setAccessibleName(QLatin1String(accessibleName));
+    combo->setEditable(false);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (const SettingsListEntry &entry : entries)
+        combo->addItem(QLatin1String(entry.text), entry.milliseconds);
+    combo->view()->setMinimumWidth(popupWidth);
+    return combo;
+}
+
+// The item data of the selected entry; a list without a selection gives its default entry.
+std::int32_t selectedMilliseconds(const QComboBox *combo, int defaultIndex)
+{
+    const int index = combo->currentIndex() >= 0 ? combo->currentIndex() : defaultIndex;
+    return combo->itemData(index).toInt();
+}
+
+} // namespace
+
+CFlashDlg::CFlashDlg(QWidget *parent)
+    : CFlashDlg(dataFolders(kProgramId), parent)
+{
+}
+
+CFlashDlg::CFlashDlg(const QStringList &dataFolders, QWidget *parent)
+    : QDialog(parent)
+    , m_dataFolders(dataFolders)
+    , m_flashTexts(std::make_unique<FlashTexts>())
+    , m_hIcon(programIcon())
+    , m_tray(this)
+{
+    m_overlayFactory = [](const OverlayRequest &request) {
+        return std::make_unique<CDrawDlg>(request.texts, request.location, request.intervalMs, request.displayMs,
+                                          request.font, request.textColor);
+    };
+    createControls();
+    OnInitDialog();
+}
+
+CFlashDlg::~CFlashDlg() = default;
+
+void CFlashDlg::setOverlayFactory(OverlayFactory factory)
+{
+    m_overlayFactory = std::move(factory);
+}
+
+void CFlashDlg::createControls()
+{
+    setObjectName(QStringLiteral("flashDialog"));
+    setWindowTitle(kWindowTitle);
+    setAccessibleName(kWindowTitle);
+    setWindowIcon(m_hIcon);
+    // An application window with a minimise box and no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    DialogLook::apply(this);
+    const DialogUnits du(fontMetrics());
+
+    m_frameWelcome = new WelcomeFrame(QLatin1String(kWelcomeText), m_hIcon, this);
+    m_frameWelcome->setObjectName(QStringLiteral("welcomeFrame"));
+    m_frameWelcome->setAccessibleName(m_frameWelcome->title().trimmed());
+    m_frameWelcome->setMinimumHeight(du.y(77));
+    m_frameWelcome->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    m_frameSelect = frame(kSelectText, "selectFrame", this);
+    m_tree = new CMyTreeCtrl(m_frameSelect);
+    m_tree->setObjectName(QStringLiteral("tree"));
+    m_tree->setAccessibleName(QStringLiteral("Training affirmations"));
+    m_tree->setMinimumSize(du.x(261), du.y(66));
+    m_btnEdit = pictureButton("EDIT", "Add message", "edit", "Add and delete categories and affirmations", m_frameSelect);
+    auto *editRow = new QHBoxLayout;
+    editRow->addStretch(163);
+    editRow->addWidget(m_btnEdit);
+    editRow->addStretch(48);
+    auto *selectLayout = new QVBoxLayout(m_frameSelect);
+    selectLayout->addWidget(m_tree, 1);
+    selectLayout->addLayout(editRow);
+
+    m_frameLocation = frame(kLocationText, "locationFrame", this);
+    m_location = new QButtonGroup(this);
+    auto *locationLayout = new QVBoxLayout(m_frameLocation);
+    const std::pair<int, const char *> locations[] = {
+        {IDC_TOP, "Top"}, {IDC_CENTER, "Center"}, {IDC_CENTER_LEFT, "Center-Left"}, {IDC_BOTTOM, "Bottom"}};
+    for (const auto &[id, text] : locations) {
+        auto *button = new QRadioButton(QLatin1String(text), m_frameLocation);
+        button->setObjectName(QStringLiteral("location%1").arg(id));
+        button->setAccessibleName(QLatin1String(text));
+        m_location->addButton(button, id);
+        locationLayout->addWidget(button);
+    }
+    m_frameLocation->setMinimumWidth(du.x(78));
+
+    m_frameFrequency = frame(kFrequencyText, "frequencyFrame", this);
+    m_comboEvery = settingsList(kDisplayEveryEntries, "displayEvery", kDisplayEveryText, 95, m_frameFrequency);
+    // The longer list keeps its scroll bar, so that it reads as a list to scroll.
+    m_comboEvery->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_comboFor = settingsList(kDisplayForEntries, "displayFor", kDisplayForText, 120, m_frameFrequency);
+    auto *everyLabel = new QLabel(QLatin1String(kDisplayEveryText), m_frameFrequency);
+    everyLabel->setBuddy(m_comboEvery);
+    auto *forLabel = new QLabel(QLatin1String(kDisplayForText), m_frameFrequency);
+    forLabel->setBuddy(m_comboFor);
+    auto *frequencyLayout = new QGridLayout(m_frameFrequency);
+    frequencyLayout->addWidget(everyLabel, 0, 0);
+    frequencyLayout->addWidget(m_comboEvery, 0, 1);
+    frequencyLayout->addWidget(forLabel, 1, 0);
+    frequencyLayout->addWidget(m_comboFor, 1, 1);
+    frequencyLayout->setColumnStretch(1, 1);
+    frequencyLayout->setRowStretch(2, 1);
+    m_frameFrequency->setMinimumWidth(du.x(130));
+
+    m_btnFont = pictureButton("FONT", "Font", "font", "Choose the font and colour of the affirmations", this);
+
+    m_btnStart = new QPushButton(QLatin1String(kStartText), this);
+    m_btnStart->setObjectName(QStringLiteral("start"));
+    m_btnStart->setAccessibleName(QLatin1String(kStartText));
+    m_btnStart->setAccessibleDescription(QStringLiteral("Start or stop flashing the ticked affirmations"));
+    QFont startFont(QStringLiteral("Arial"));
+    startFont.setPixelSize(16);
+    startFont.setBold(true);
+    m_btnStart->setFont(startFont);
+    m_btnStart->setDefault(true);
+    m_btnStart->setMinimumSize(du.x(50), du.y(30));
+    m_btnHelp = pictureButton("HELP1", "Help", "help", "Open the help page", this);
+    m_btnExit = pictureButton("EXIT", "Exit", "exit", "Save and leave Glintmark", this);
+
+    for (QGroupBox *box : {m_frameWelcome, m_frameSelect, m_frameLocation, m_frameFrequency})
+        DialogLook::setLabelFont(box);
+
+    auto *settingsRow = new QHBoxLayout;
+    settingsRow->addWidget(m_frameLocation, 78);
+    settingsRow->addWidget(m_frameFrequency, 130);
+    settingsRow->addStretch(7);
+    settingsRow->addWidget(m_btnFont, 0, Qt::AlignVCenter);
+    settingsRow->addStretch(3);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(m_btnStart);
+    buttonRow->addStretch(40);
+    buttonRow->addWidget(m_btnHelp, 0, Qt::AlignBottom);
+    buttonRow->addStretch(76);
+    buttonRow->addWidget(m_btnExit, 0, Qt::AlignBottom);
+    buttonRow->addSpacing(du.x(8));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(du.x(7), du.y(2), du.x(7), du.y(6));
+    layout->setSpacing(du.y(4));
+    layout->addWidget(m_frameWelcome);
+    layout->addWidget(m_frameSelect, 1);
+    layout->addLayout(settingsRow);
+    layout->addLayout(buttonRow);
+
+    setTabOrder(m_tree, m_btnEdit);
+    setTabOrder(m_btnEdit, m_location->button(IDC_TOP));
+    setTabOrder(m_location->button(IDC_BOTTOM), m_comboEvery);
+    setTabOrder(m_comboEvery, m_comboFor);
+    setTabOrder(m_comboFor, m_btnFont);
+    setTabOrder(m_btnFont, m_btnStart);
+    setTabOrder(m_btnStart, m_btnHelp);
+    setTabOrder(m_btnHelp, m_btnExit);
+
+    auto *helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, &CFlashDlg::OnHelpInfo);
+    connect(m_btnStart, &QPushButton::clicked, this, &CFlashDlg::OnStart);
+    connect(m_btnEdit, &QPushButton::clicked, this, &CFlashDlg::OnEdit);
+    connect(m_btnExit, &QPushButton::clicked, this, &CFlashDlg::OnCancel);
+    connect(m_btnHelp, &QPushButton::clicked, this, &CFlashDlg::OnHelpButton);
+    connect(m_btnFont, &QPushButton::clicked, this, &CFlashDlg::OnFont);
+
+    m_trayWatch.setInterval(kTrayWatchMs);
+    connect(&m_trayWatch, &QTimer::timeout, this, &CFlashDlg::OnTrayWatch);
+}
+
+void CFlashDlg::OnInitDialog()
+{
+    m_textColor = Qt::black;
+    m_tray.SetIcon(m_hIcon);
+    m_tray.SetTooltipText(QLatin1String(kTooltipText));
+    m_tray.SetNotifyHandler([this](QSystemTrayIcon::ActivationReason reason) { OnTrayNotify(reason); });
+
+    const QString folder = chooseDataFolder(m_dataFolders.value(0), m_dataFolders.value(1), m_dataFolders.value(2));
+    m_library.SetFolder(folder);
+    m_strHelpPath = findDataFile(m_dataFolders, QString::fromLatin1(kHelpFileName));
+
+    m_bFlashing = false;
+    FillLists();
+    // "font.dat", then "check.txt", then "List.txt"; each file that cannot be read is reported
+    // and leaves only its own part at the defaults.
+    const QList<FileError> errors = m_library.ReadAllFiles();
+    ApplySettings();
+    m_tree->FillTree(m_library.m_list, m_library.m_check);
+    for (const FileError &error : errors)
+        MessageBox::showFileError(nullptr, kProgramName, error);
+    if (const QString notice = m_library.libraryNotice(); !notice.isEmpty())
+        MessageBox::show({nullptr, QMessageBox::Warning, kProgramName, notice, QMessageBox::Ok});
+}
+
+void CFlashDlg::FillLists()
+{
+    const FlashSettings defaults;
+    m_comboEvery->setCurrentIndex(defaults.intervalIndex);
+    m_comboFor->setCurrentIndex(defaults.durationIndex);
+    m_location->button(defaults.locationButton)->setChecked(true);
+}
+
+void CFlashDlg::ApplySettings()
+{
+    const FlashSettings &settings = m_library.m_settings;
+    m_flashFont = flashFontFromFields(settings.font);
+    m_textColor = flashColorFromStored(settings.textColor);
+
+    if (QAbstractButton *button = m_location->button(settings.locationButton)) {
+        button->setChecked(true);
+    } else {
+        m_location->setExclusive(false);
+        for (QAbstractButton *location : m_location->buttons())
+            location->setChecked(false);
+        m_location->setExclusive(true);
+    }
+    m_comboEvery->setCurrentIndex(settings.intervalIndex);
+    m_comboFor->setCurrentIndex(settings.durationIndex);
+}
+
+void CFlashDlg::ReadSettingsFromControls()
+{
+    FlashSettings &settings = m_library.m_settings;
+    const int location = m_location->checkedId();
+    settings.locationButton = isLocationButton(location) ? location : LocationButton::None;
+    settings.intervalIndex = m_comboEvery->currentIndex();
+    settings.durationIndex = m_comboFor->currentIndex();
+    settings.textColor = storedFlashColor(m_textColor);
+}
+
+FlashLocation CFlashDlg::selectedLocation() const
+{
+    // No button selected (a damaged "font.dat") flashes in the centre.
+    const qint32 location = flashLocationOfButton(m_location->checkedId());
+    return location != 0 ? FlashLocation(location) : FlashLocation::Center;
+}
+
+void CFlashDlg::EnableSettings(bool enable)
+{
+    for (QAbstractButton *location : m_location->buttons())
+        location->setEnabled(enable);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_comboEvery, m_comboFor, m_btnFont, m_tree, m_btnEdit})
+        control->setEnabled(enable);
+}
+
+void CFlashDlg::OnStart()
+{
+    if (m_bFlashing) {
+        StopFlashing();
+        return;
+    }
+    if (m_tree->CollectTicked(*m_flashTexts) == 0) {
+        MessageBox::show({this, QMessageBox::NoIcon, kProgramName, QLatin1String(kNothingTickedText), QMessageBox::Ok});
+        return;
+    }
+    const FlashSettings defaults;
+    m_pDrawDlg = m_overlayFactory({*m_flashTexts, selectedLocation(),
+                                   selectedMilliseconds(m_comboEvery, defaults.intervalIndex),
+                                   selectedMilliseconds(m_comboFor, defaults.durationIndex), m_flashFont, m_textColor});
+    // Create may first show the short-display notice and wait for the user.
+    if (!m_pDrawDlg || !m_pDrawDlg->Create())
+        MessageBox::show({this, QMessageBox::Warning, kProgramName, QLatin1String(kErrorCreatingText), QMessageBox::Ok});
+    if (m_pDrawDlg)
+        m_pDrawDlg->show();
+    m_bFlashing = true;
+    m_btnStart->setText(QLatin1String(kStopText));
+    m_btnStart->setAccessibleName(QLatin1String(kStopText));
+    EnableSettings(false);
+}
+
+void CFlashDlg::StopFlashing()
+{
+    m_btnStart->setText(QLatin1String(kStartText));
+    m_btnStart->setAccessibleName(QLatin1String(kStartText));
+    m_pDrawDlg.reset();
+    m_bFlashing = false;
+    EnableSettings(true);
+}
+
+void CFlashDlg::OnEdit()
+{
+    CListEditDlg editor(m_library.m_list, this);
+    m_tree->ReadTicksFromTree(m_library.m_check);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_library.m_list = editor.list();
+    // Ticks stay with their positions.
+    m_tree->FillTree(m_library.m_list, m_library.m_check);
+}
+
+void CFlashDlg::OnFont()
+{
+    Font chooser(m_flashFont, m_textColor, this);
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    // The face lasts for this run; the file keeps the size and style, always in Arial.
+    m_flashFont = chooser.selectedFont();
+    m_library.m_settings.font = flashFontFieldsFromFont(m_flashFont, m_library.m_settings.font);
+    m_textColor = chooser.color();
+}
+
+void CFlashDlg::OnHelpButton()
+{
+    // A missing help page shows nothing.
+    if (QFileInfo::exists(m_strHelpPath))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_strHelpPath));
+}
+
+bool CFlashDlg::OnHelpInfo()
+{
+    OnHelpButton();
+    return true;
+}
+
+void CFlashDlg::OnCancel()
+{
+    m_tree->ReadTicksFromTree(m_library.m_check);
+    ReadSettingsFromControls();
+    if (const std::optional<FileError> error = m_library.WriteAllFiles()) {
+        const QMessageBox::StandardButton answer = MessageBox::show(
+            {this, QMessageBox::Critical, kProgramName, error->message(), QMessageBox::Ok | QMessageBox::Discard,
+             {}, nullptr, QLatin1String(kNotSavedText),
+             {{QMessageBox::Discard, QLatin1String(kLeaveWithoutSavingText)}}, QMessageBox::Ok, QMessageBox::Ok});
+        if (answer != QMessageBox::Discard)
+            return;
+    }
+    m_trayWatch.stop();
+    if (m_bFlashing)
+        StopFlashing();
+    m_tray.RemoveIcon();
+    QDialog::reject();
+}
+
+void CFlashDlg::reject()
+{
+    OnCancel();
+}
+
+void CFlashDlg::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        OnSize();
+}
+
+void CFlashDlg::OnSize()
+{
+    if (windowState() & Qt::WindowMinimized) {
+        // Without a notification area the window stays minimised in the task bar, where the
+        // user can find it again.
+        if (isVisible() && !m_tray.IsShown() && CTrayIcon::IsAvailable()) {
+            m_tray.AddIcon();
+            // Hidden once the minimising is done with.
+            QMetaObject::invokeMethod(this, &CFlashDlg::HideInTray, Qt::QueuedConnection);
+        }
+    } else {
+        m_tray.RemoveIcon();
+    }
+}
+
+void CFlashDlg::HideInTray()
+{
+    if (!m_tray.IsShown() || !(windowState() & Qt::WindowMinimized) || !isVisible())
+        return;
+    m_restorePos = pos();
+    m_bHasRestorePos = true;
+    hide();
+    m_trayWatch.start();
+}
+
+void CFlashDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
+{
+    // A press of either mouse button brings the window back; nothing opens a menu.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+        OnShowDialog();
+}
+
+void CFlashDlg::OnShowDialog()
+{
+    m_trayWatch.stop();
+    const bool hidden = !isVisible();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    if (hidden && m_bHasRestorePos)
+        move(m_restorePos);
+    show();
+    raise();
+    activateWindow();
+}
+
+void CFlashDlg::OnTrayWatch()
+{
+    if (isVisible()) {
+        m_trayWatch.stop();
+        return;
+    }
+    if (CTrayIcon::IsAvailable())
+        return;
+    // The notification area went away (the panel ended) and took the only way back with it:
+    // the window returns to the task bar, minimised.
+    m_trayWatch.stop();
+    m_tray.RemoveIcon();
+    if (m_bHasRestorePos)
+        move(m_restorePos);
+    setWindowState(windowState() | Qt::WindowMinimized);
+    show();
+}

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "CDrawDlg.h"
+#include "FlashLibrary.h"
+#include "TrayIcon.h"
+
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+#include <QIcon>
+#include <QPoint>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class CMyTreeCtrl;
+class CPictureButton;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+
+// Glintmark's main window. The user ticks affirmations in the library tree, picks where, how
+// often and for how long they flash and in which font and colour, and starts and stops the
+// overlay that flashes them. The library, the ticks and the settings are read from their three
+// files when the window is made and written back when the user leaves. Minimised, the window
+// waits in the notification area while flashing goes on.
+class CFlashDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Control identifiers. The location buttons' identifiers are what "font.dat" stores.
+    enum ControlId {
+        IDC_TREE = 1000,
+        IDC_FRAME_SELECT = 1001,
+        IDC_TOP = 1002,
+        IDC_CENTER = 1003,
+        IDC_CENTER_LEFT = 1004,
+        IDC_DISPLAY_EVERY = 1006,
+        IDC_DISPLAY_FOR = 1007,
+        IDC_EDIT = 1008,
+        IDC_START = 1013,
+        IDC_FRAME_LOCATION = 1014,
+        IDC_FRAME_FREQUENCY = 1015,
+        IDC_EXIT = 1018,
+        IDC_HELP = 1019,
+        IDC_FONT = 1023,
+        IDC_FRAME_WELCOME = 1027,
+        IDC_BOTTOM = 1028,
+    };
+
+    static constexpr char kWelcomeText[] = "Welcome to Glintmark!  ";
+    static constexpr char kSelectText[] = "Select training afirmations";
+    static constexpr char kLocationText[] = "Message location";
+    static constexpr char kFrequencyText[] = "Frequency";
+    static constexpr char kDisplayEveryText[] = "Display every";
+    static constexpr char kDisplayForText[] = "Display for";
+    static constexpr char kStartText[] = "Start";
+    static constexpr char kStopText[] = "Stop";
+    static constexpr char kTooltipText[] = "Glintmark";
+    static constexpr char kNothingTickedText[] = "Select at least one affirmation";
+    static constexpr char kErrorCreatingText[] = "Error creating Dialog";
+    static constexpr char kNotSavedText[] =
+        "Your affirmations and settings could not all be saved. Choose OK to go back to Glintmark "
+        "and try again, or leave without saving them.";
+    static constexpr char kLeaveWithoutSavingText[] = "Leave Without Saving";
+    // How often the window, while hidden in the notification area, checks that the area is
+    // still there.
+    static constexpr int kTrayWatchMs = 1000;
+
+    // What Start hands to a new overlay.
+    struct OverlayRequest
+    {
+        const FlashTexts &texts;
+        FlashLocation location;
+        std::int32_t intervalMs;
+        std::int32_t displayMs;
+        const QFont &font;
+        QColor textColor;
+    };
+    using OverlayFactory = std::function<std::unique_ptr<CDrawDlg>(const OverlayRequest &)>;
+
+    // The window as the program runs it, with the data folders of an installed or portable
+    // Glintmark.
+    explicit CFlashDlg(QWidget *parent = nullptr);
+    // `dataFolders`: beside the executable, the per-user folder and the installed share folder,
+    // as dataFolders() gives them.
+    explicit CFlashDlg(const QStringList &dataFolders, QWidget *parent = nullptr);
+    ~CFlashDlg() override;
+
+    // Replaces the way Start makes its overlay (the real one by default).
+    void setOverlayFactory(OverlayFactory factory);
+
+    bool isFlashing() const { return m_bFlashing; }
+    CDrawDlg *overlay() const { return m_pDrawDlg.get(); }
+    const CFlashLibrary &library() const { return m_library; }
+    const FlashTexts &flashTexts() const { return *m_flashTexts; }
+    QFont flashFont() const { return m_flashFont; }
+    QColor textColor() const { return m_textColor; }
+    const CTrayIcon &tray() const { return m_tray; }
+    QString helpPath() const { return m_strHelpPath; }
+
+public slots:
+    void OnStart();
+    void OnEdit();
+    void OnFont();
+    void OnHelpButton();
+    bool OnHelpInfo();
+    // Leaving: writes the three files and ends the program. When a file cannot be written the
+    // user may go back and try again, or leave without saving.
+    void OnCancel();
+    // Brings the window back from the notification area.
+    void OnShowDialog();
+    void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
+
+protected:
+    // Esc and the close box leave the way EXIT does.
+    void reject() override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void createControls();
+    void OnInitDialog();
+    void FillLists();
+    void ApplySettings();
+    void ReadSettingsFromControls();
+    void EnableSettings(bool enable);
+    void StopFlashing();
+    void OnSize();
+    void HideInTray();
+    void OnTrayWatch();
+    FlashLocation selectedLocation() const;
+
+    QStringList m_dataFolders;
+    QString m_strHelpPath;
+    CFlashLibrary m_library;
+    std::unique_ptr<FlashTexts> m_flashTexts;
+    QFont m_flashFont;
+    QColor m_textColor;
+    bool m_bFlashing = false;
+    QIcon m_hIcon;
+    OverlayFactory m_overlayFactory;
+
+    CMyTreeCtrl *m_tree = nullptr;
+    QPushButton *m_btnStart = nullptr;
+    CPictureButton *m_btnEdit = nullptr;
+    CPictureButton *m_btnHelp = nullptr;
+    CPictureButton *m_btnExit = nullptr;
+    CPictureButton *m_btnFont = nullptr;
+    QComboBox *m_comboEvery = nullptr;
+    QComboBox *m_comboFor = nullptr;
+    QButtonGroup *m_location = nullptr;
+    QGroupBox *m_frameWelcome = nullptr;
+    QGroupBox *m_frameSelect = nullptr;
+    QGroupBox *m_frameLocation = nullptr;
+    QGroupBox *m_frameFrequency = nullptr;
+
+    // The place the window had when it went to the notification area, to come back to.
+    QPoint m_restorePos;
+    bool m_bHasRestorePos = false;
+    QTimer m_trayWatch;
+    CTrayIcon m_tray;
+
+    // Last, so destroyed first: an overlay still flashing at exit leaves the screen before the
+    // window it was made from.
+    std::unique_ptr<CDrawDlg> m_pDrawDlg;
+};
