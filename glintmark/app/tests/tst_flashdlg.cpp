@@ -332,6 +332,39 @@ private slots:
         }
     }
 
+    // A library file with more than the tables take: what was loaded is shown, and a notice
+    // says what was left out.
+    void libraryNotTakenInWholeIsReported()
+    {
+        Window w("Health;I am calm;\r\n\r\nLost;I was after an empty line;");
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().icon, QMessageBox::Warning);
+        QCOMPARE(m_messages.first().title, QStringLiteral("Glintmark"));
+        QVERIFY(m_messages.first().text.contains(QStringLiteral("there is text after an empty line")));
+        QCOMPARE(w.tree()->topLevelItemCount(), 1);
+        QCOMPARE(texts(w.item(0)), QStringList{"I am calm"});
+    }
+
+    // No overlay could be made: the user is told, and the window still counts as flashing
+    // until Stop.
+    void overlayThatCannotBeMade()
+    {
+        Window w;
+        w.show();
+        w.dialog->setOverlayFactory([](const CFlashDlg::OverlayRequest &) { return std::unique_ptr<CDrawDlg>(); });
+        QTest::mouseClick(w.start(), Qt::LeftButton);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, QStringLiteral("Error creating Dialog"));
+        QCOMPARE(m_messages.first().icon, QMessageBox::Warning);
+        QCOMPARE(m_messages.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(w.dialog->isFlashing());
+        QCOMPARE(w.start()->text(), QStringLiteral("Stop"));
+        QVERIFY(!w.tree()->isEnabled());
+        QTest::mouseClick(w.start(), Qt::LeftButton);
+        QVERIFY(!w.dialog->isFlashing());
+        QVERIFY(w.tree()->isEnabled());
+    }
+
     void nothingTickedRefusesToStart_data()
     {
         QTest::addColumn<bool>("categoryTicked");
