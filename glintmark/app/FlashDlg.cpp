@@ -224,8 +224,8 @@ void CFlashDlg::createControls()
         DialogLook::setLabelFont(box);
 
     auto *settingsRow = new QHBoxLayout;
-    settingsRow->addWidget(m_frameLocation, 78);
-    settingsRow->addWidget(m_frameFrequency, 130);
+    settingsRow->addWidget(m_frameLocation);
+    settingsRow->addWidget(m_frameFrequency);
     settingsRow->addStretch(7);
     settingsRow->addWidget(m_btnFont, 0, Qt::AlignVCenter);
     settingsRow->addStretch(3);
