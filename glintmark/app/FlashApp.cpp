@@ -8,6 +8,9 @@ CFlashApp::CFlashApp(int &argc, char **argv)
 {
     // The message boxes' caption.
     setApplicationName(kProgramName);
+    // Per-user settings (the short-display notice's "don't show again") go to
+    // ~/.config/glintmark/.
+    setOrganizationName(kProgramId);
     setApplicationVersion(QStringLiteral("2.1"));
     setDesktopFileName(kProgramId);
     setWindowIcon(programIcon());
