@@ -1,5 +1,6 @@
 #include "FlashApp.h"
 
+#include "DataLocations.h"
 #include "FlashDlg.h"
 #include "FlashProgram.h"
 
@@ -21,7 +22,12 @@ CFlashApp::CFlashApp(int &argc, char **argv)
 
 int CFlashApp::InitInstance()
 {
-    CFlashDlg dialog;
+    return InitInstance(dataFolders(kProgramId));
+}
+
+int CFlashApp::InitInstance(const QStringList &dataFolders)
+{
+    CFlashDlg dialog(dataFolders);
     connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
     dialog.show();
     exec();
