@@ -92,6 +92,7 @@ private slots:
     {
         Window w;
         QCOMPARE(w.dialog->windowTitle(), QString("Tonewell"));
+        QCOMPARE(w.dialog->windowIcon().availableSizes().size(), 8); // 16 to 256 pixels
         QCOMPARE(w.programs()->count(), 3);
         QCOMPARE(w.programs()->currentRow(), 0);
         QCOMPARE(w.programs()->item(0)->text(), QString("Alpha 10 Hz"));
