@@ -1,5 +1,6 @@
 #include "DataFolder.h"
 #include "FlashLibrary.h"
+#include "LibraryTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-using Rows = QList<QByteArrayList>;
 Q_DECLARE_METATYPE(FlashSettings)
 using Loss = CFlashLibrary::LibraryLoss;
 using Losses = CFlashLibrary::LibraryLosses;
@@ -53,36 +53,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Every stored slot of the table, row by row, each row up to its last non-empty slot, so that
-// anything stored beyond an end marker shows.
-Rows rowsOf(const CFlashLibrary::LibraryTable &table)
-{
-    Rows rows;
-    for (const auto &row : table) {
-        QByteArrayList texts(row.begin(), row.end());
-        while (!texts.isEmpty() && texts.last().isEmpty())
-            texts.removeLast();
-        rows.append(texts);
-    }
-    while (!rows.isEmpty() && rows.last().isEmpty())
-        rows.removeLast();
-    return rows;
-}
-
 QByteArray categoryLine(const QByteArray &name, int affirmations)
 {
     QByteArray line = name + ';';
     for (int i = 1; i <= affirmations; ++i)
         line += name + QByteArray::number(i) + ';';
     return line;
-}
-
-QByteArrayList category(const QByteArray &name, int affirmations)
-{
-    QByteArrayList row{name};
-    for (int i = 1; i <= affirmations; ++i)
-        row.append(name + QByteArray::number(i));
-    return row;
 }
 
 QByteArray manyCategories(int count)
