@@ -47,14 +47,8 @@ std::optional<FileError> saveFileAtomically(const QString &path, const QByteArra
         return errorFor(path, errno, EACCES);
 
     errno = 0;
-    if (file.write(bytes) != bytes.size()) {
-        const FileError error = errorFor(path, errno, EIO);
-        file.cancelWriting();
-        file.commit();
-        return error;
-    }
     // QSaveFile ignores a failing sync; a disk that cannot take the data must not cost the old file.
-    if (::fsync(file.handle()) != 0) {
+    if (file.write(bytes) != bytes.size() || ::fsync(file.handle()) != 0) {
         const FileError error = errorFor(path, errno, EIO);
         file.cancelWriting();
         file.commit();

@@ -4,6 +4,9 @@
 
 #include <cerrno>
 
+namespace {
+
+// The message template ("%1 was not found." and its siblings) for an errno value.
 QString fileErrorTemplate(int errorCode)
 {
     switch (errorCode) {
@@ -38,6 +41,8 @@ QString fileErrorTemplate(int errorCode)
         return QStringLiteral("An unknown error occurred while accessing %1.");
     }
 }
+
+} // namespace
 
 QString FileError::message() const
 {

@@ -11,6 +11,3 @@ struct FileError
     // The fixed message for the cause, naming the file by its full path.
     QString message() const;
 };
-
-// The message template ("%1 was not found." and its siblings) for an errno value.
-QString fileErrorTemplate(int errorCode);
