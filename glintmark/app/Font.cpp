@@ -21,15 +21,21 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
 
 constexpr int kStandardSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
+constexpr double kMinPoints = 1.0;
+constexpr double kMaxPoints = 1000.0;
 
-QString sizeText(double points)
+// The user's decimal point, and no thousands separator, so that a size shown can be typed back.
+QLocale sizeLocale()
 {
-    return QLocale().toString(points, 'g', 4);
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return locale;
 }
 
 QIcon swatch(const QColor &color)
@@ -37,6 +43,14 @@ QIcon swatch(const QColor &color)
     QPixmap pixmap(16, 16);
     pixmap.fill(color);
     return QIcon(pixmap);
+}
+
+// The one item of a single-selection list the user has chosen. The current item alone is no
+// choice: a list makes its first item current when it merely gets the focus.
+QListWidgetItem *chosenItem(const QListWidget *list)
+{
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
 }
 
 QListWidgetItem *findItem(const QListWidget *list, const QString &text, Qt::MatchFlags flags)
@@ -91,7 +105,10 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     m_editStyle->setReadOnly(true);
     m_listStyle = newList(QStringLiteral("Font styles"), "styleList", this);
     m_editSize = newEdit(QStringLiteral("Size"), "size", this);
-    m_editSize->setValidator(new QDoubleValidator(1.0, 1000.0, 2, m_editSize));
+    auto *sizeValidator = new QDoubleValidator(kMinPoints, kMaxPoints, 2, m_editSize);
+    sizeValidator->setNotation(QDoubleValidator::StandardNotation);
+    sizeValidator->setLocale(sizeLocale());
+    m_editSize->setValidator(sizeValidator);
     m_listSize = newList(QStringLiteral("Sizes"), "sizeList", this);
 
     auto *familyLabel = new QLabel(QStringLiteral("&Font:"), this);
@@ -169,10 +186,7 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     }
     m_listFamily->addItems(families);
     m_editFamily->setText(m_strFamily);
-    QListWidgetItem *family = findItem(m_listFamily, m_strFamily, Qt::MatchFixedString);
-    if (!family)
-        family = findItem(m_listFamily, QFontInfo(m_initial).family(), Qt::MatchFixedString);
-    selectItem(m_listFamily, family);
+    selectItem(m_listFamily, familyItem());
 
     m_strInitialStyle = QFontDatabase::styleString(m_initial);
     m_strStyle = m_strInitialStyle;
@@ -180,10 +194,13 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
 
     for (const int size : kStandardSizes)
         m_listSize->addItem(QString::number(size));
-    m_strInitialSize = sizeText(m_initial.pixelSize() > 0 ? pointsOfPixels(m_initial.pixelSize())
-                                                         : m_initial.pointSizeF());
-    m_editSize->setText(m_strInitialSize);
-    selectItem(m_listSize, findItem(m_listSize, m_strInitialSize, Qt::MatchExactly));
+    if (m_initial.pixelSize() > 0)
+        m_nInitialPixels = m_initial.pixelSize();
+    else if (m_initial.pointSizeF() > 0)
+        m_nInitialPixels = pixelsOfPoints(m_initial.pointSizeF());
+    m_nPixels = m_nInitialPixels;
+    m_editSize->setText(sizeTextOfPixels(m_nInitialPixels));
+    selectItem(m_listSize, findItem(m_listSize, m_editSize->text(), Qt::MatchExactly));
 
     m_checkStrikeOut->setChecked(m_initial.strikeOut());
     m_checkUnderline->setChecked(m_initial.underline());
@@ -201,9 +218,9 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     m_comboColor->setCurrentIndex(m_nColorIndex);
 
     connect(m_editFamily, &QLineEdit::textEdited, this, &Font::OnFamilyTyped);
-    connect(m_listFamily, &QListWidget::currentItemChanged, this, &Font::OnSelchangeFamily);
-    connect(m_listStyle, &QListWidget::currentItemChanged, this, &Font::OnSelchangeStyle);
-    connect(m_listSize, &QListWidget::currentItemChanged, this, &Font::OnSelchangeSize);
+    connect(m_listFamily, &QListWidget::itemSelectionChanged, this, &Font::OnSelchangeFamily);
+    connect(m_listStyle, &QListWidget::itemSelectionChanged, this, &Font::OnSelchangeStyle);
+    connect(m_listSize, &QListWidget::itemSelectionChanged, this, &Font::OnSelchangeSize);
     connect(m_editSize, &QLineEdit::textEdited, this, &Font::OnSizeTyped);
     connect(m_checkStrikeOut, &QCheckBox::toggled, this, &Font::UpdateSample);
     connect(m_checkUnderline, &QCheckBox::toggled, this, &Font::UpdateSample);
@@ -215,9 +232,35 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     resize(sizeHint().expandedTo(QSize(560, 440)));
 }
 
+QString Font::sizeTextOfPixels(int pixels)
+{
+    if (pixels <= 0)
+        return {};
+    const double points = pixels * 72.0 / 96.0;
+    const int whole = qRound(points);
+    if (pixelsOfPoints(whole) == pixels)
+        return sizeLocale().toString(whole);
+    return sizeLocale().toString(std::floor(points * 10.0 + 0.5) / 10.0, 'f', 1);
+}
+
+int Font::pixelsOfSizeText(const QString &text)
+{
+    bool ok = false;
+    const double points = sizeLocale().toDouble(text.trimmed(), &ok);
+    if (!ok || !(points >= kMinPoints && points <= kMaxPoints))
+        return 0;
+    return pixelsOfPoints(points);
+}
+
+QListWidgetItem *Font::familyItem() const
+{
+    QListWidgetItem *family = findItem(m_listFamily, m_strFamily, Qt::MatchFixedString);
+    return family ? family : findItem(m_listFamily, QFontInfo(m_initial).family(), Qt::MatchFixedString);
+}
+
 QString Font::styleFamily() const
 {
-    const QListWidgetItem *item = m_listFamily->currentItem();
+    const QListWidgetItem *item = chosenItem(m_listFamily);
     return item ? item->text() : QFontInfo(m_initial).family();
 }
 
@@ -250,7 +293,7 @@ void Font::OnFamilyTyped(const QString &text)
 {
     // Typing looks the family up in the list; the list's choice is the one that counts.
     QListWidgetItem *item = findItem(m_listFamily, text, Qt::MatchStartsWith);
-    if (item && item != m_listFamily->currentItem()) {
+    if (item && item != chosenItem(m_listFamily)) {
         m_bTypingFamily = true;
         m_listFamily->setCurrentItem(item);
         m_listFamily->scrollToItem(item);
@@ -260,9 +303,12 @@ void Font::OnFamilyTyped(const QString &text)
 
 void Font::OnSelchangeFamily()
 {
-    const QListWidgetItem *item = m_listFamily->currentItem();
-    if (!item)
+    const QListWidgetItem *item = chosenItem(m_listFamily);
+    if (!item) {
+        // A click below the items or Ctrl with a click takes the selection away, not the choice.
+        selectItem(m_listFamily, familyItem());
         return;
+    }
     m_strFamily = item->text();
     // What the user is typing stays as typed.
     if (!m_bTypingFamily)
@@ -273,25 +319,36 @@ void Font::OnSelchangeFamily()
 
 void Font::OnSelchangeStyle()
 {
-    if (const QListWidgetItem *item = m_listStyle->currentItem()) {
-        m_strStyle = item->text();
-        m_editStyle->setText(m_strStyle);
-        UpdateSample();
+    const QListWidgetItem *item = chosenItem(m_listStyle);
+    if (!item) {
+        selectItem(m_listStyle, findItem(m_listStyle, m_strStyle, Qt::MatchFixedString));
+        return;
     }
+    m_strStyle = item->text();
+    m_editStyle->setText(m_strStyle);
+    UpdateSample();
 }
 
 void Font::OnSelchangeSize()
 {
-    if (const QListWidgetItem *item = m_listSize->currentItem()) {
-        m_editSize->setText(item->text());
-        UpdateSample();
+    const QListWidgetItem *item = chosenItem(m_listSize);
+    if (!item) {
+        selectItem(m_listSize, findItem(m_listSize, m_editSize->text(), Qt::MatchExactly));
+        return;
     }
+    m_editSize->setText(item->text());
+    m_nPixels = pixelsOfSizeText(item->text());
+    UpdateSample();
 }
 
 void Font::OnSizeTyped(const QString &text)
 {
     selectItem(m_listSize, findItem(m_listSize, text, Qt::MatchExactly));
-    UpdateSample();
+    // While the text is no size yet (empty, 0, a lone decimal point), the last size stands.
+    if (m_editSize->hasAcceptableInput()) {
+        m_nPixels = pixelsOfSizeText(text);
+        UpdateSample();
+    }
 }
 
 void Font::setCustomColor(const QColor &color)
@@ -325,12 +382,8 @@ QFont Font::selectedFont() const
             font.setWeight(QFont::Weight(weight));
         font.setItalic(QFontDatabase::italic(styleFamily(), m_strStyle));
     }
-    if (m_editSize->text() != m_strInitialSize) {
-        bool ok = false;
-        const double points = QLocale().toDouble(m_editSize->text(), &ok);
-        if (ok && pixelsOfPoints(points) > 0)
-            font.setPixelSize(pixelsOfPoints(points));
-    }
+    if (m_nPixels > 0 && m_nPixels != m_nInitialPixels)
+        font.setPixelSize(m_nPixels);
     font.setUnderline(m_checkUnderline->isChecked());
     font.setStrikeOut(m_checkStrikeOut->isChecked());
     return font;

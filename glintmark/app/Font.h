@@ -13,11 +13,13 @@ class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 
 // The font chooser: family, style, size, underline, strike-out and the text colour, with a
 // sample, in the program's light-blue look. Sizes are points at 96 dots per inch, the density
 // of the stored pixel heights. What the user leaves alone is handed back as it came, so an
-// unchanged font is stored unchanged.
+// unchanged font is stored unchanged; only a choice the user makes (a click, a key that moves
+// a list's selection, typing) changes a value, never the focus moving.
 class Font : public QDialog
 {
     Q_OBJECT
@@ -46,8 +48,14 @@ public:
     QFont selectedFont() const;
     QColor color() const { return m_color; }
 
-    static double pointsOfPixels(int pixels) { return pixels * 72.0 / 96.0; }
+    // The stored heights are whole pixels, and one pixel is three quarters of a point. A height
+    // is shown as the simplest size that gives it back: the whole point size if one does, else
+    // the nearest tenth of a point. So every whole size picked or typed reads back as it was,
+    // and a size typed finer than a pixel reads back as the size of the height it gave.
     static int pixelsOfPoints(double points) { return qRound(points * 96.0 / 72.0); }
+    static QString sizeTextOfPixels(int pixels);
+    // The pixel height of a size as shown or typed, or 0 when the text is no size.
+    static int pixelsOfSizeText(const QString &text);
 
 private:
     void OnFamilyTyped(const QString &text);
@@ -59,13 +67,15 @@ private:
     void FillStyles();
     void UpdateSample();
     void setCustomColor(const QColor &color);
+    QListWidgetItem *familyItem() const;
     QString styleFamily() const;
 
     QFont m_initial;
     QString m_strFamily;
     QString m_strStyle;
     QString m_strInitialStyle;
-    QString m_strInitialSize;
+    int m_nInitialPixels = 0;
+    int m_nPixels = 0;
     QColor m_color;
     int m_nColorIndex = 0;
     bool m_bTypingFamily = false;

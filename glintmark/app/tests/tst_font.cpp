@@ -13,9 +13,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
+#include <QValidator>
+
+#include <algorithm>
+#include <cmath>
 
 Q_DECLARE_METATYPE(FlashFontFields)
 
@@ -29,9 +35,11 @@ template <typename T> T *child(const Font &chooser, const char *name)
     return widget;
 }
 
+// The item the user has chosen; a current item without a selection is no choice.
 QString selectedText(const QListWidget *list)
 {
-    return list->currentItem() ? list->currentItem()->text() : QString();
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
 void pick(QListWidget *list, const QString &text)
@@ -39,7 +47,89 @@ void pick(QListWidget *list, const QString &text)
     const auto found = list->findItems(text, Qt::MatchFixedString);
     if (found.isEmpty())
         qFatal("no item %s", qPrintable(text));
+    list->scrollToItem(found.first());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+}
+
+// Tests pick their families from the fonts the set-up script installs (fonts-dejavu-core and
+// fonts-liberation), never from what else a machine may have. The first one present that has
+// every style of `styles` and is not `other`, or an empty name when none is.
+QString installedFamily(const QStringList &styles, const QString &other = QString())
+{
+    static const QStringList installed{"Liberation Serif", "Liberation Mono", "Liberation Sans",
+                                       "DejaVu Serif", "DejaVu Sans", "DejaVu Sans Mono"};
+    for (const QString &family : installed) {
+        if (family.compare(other, Qt::CaseInsensitive) == 0 || !QFontDatabase::hasFamily(family))
+            continue;
+        const QStringList has = QFontDatabase::styles(family);
+        if (std::all_of(styles.cbegin(), styles.cend(), [&has](const QString &style) { return has.contains(style); }))
+            return family;
+    }
+    return {};
+}
+
+QString describe(const FlashFontFields &fields)
+{
+    return QStringLiteral("height %1 width %2 weight %3 italic %4 underline %5 strike-out %6 charset %7 pitch %8")
+        .arg(fields.height).arg(fields.width).arg(fields.weight).arg(fields.italic).arg(fields.underline)
+        .arg(fields.strikeOut).arg(fields.charSet).arg(fields.pitchAndFamily);
+}
+
+// Everything the chooser shows and would hand back, one line each, so a comparison names what
+// changed.
+QStringList stateOf(const Font &chooser, const FlashFontFields &stored)
+{
+    const QFont font = chooser.selectedFont();
+    return {
+        "family box " + child<QLineEdit>(chooser, "family")->text(),
+        "family list " + selectedText(child<QListWidget>(chooser, "familyList")),
+        "style box " + child<QLineEdit>(chooser, "style")->text(),
+        "style list " + selectedText(child<QListWidget>(chooser, "styleList")),
+        "size box " + child<QLineEdit>(chooser, "size")->text(),
+        "size list " + selectedText(child<QListWidget>(chooser, "sizeList")),
+        QStringLiteral("strike-out box %1").arg(child<QCheckBox>(chooser, "strikeOut")->isChecked()),
+        QStringLiteral("underline box %1").arg(child<QCheckBox>(chooser, "underline")->isChecked()),
+        QStringLiteral("colour list %1").arg(child<QComboBox>(chooser, "color")->currentIndex()),
+        "colour " + chooser.color().name(),
+        "font " + font.toString(),
+        "stored " + describe(flashFontFieldsFromFont(font, stored)),
+        "sample " + child<QLabel>(chooser, "sample")->font().toString(),
+    };
+}
+
+// The widgets that Tab reaches.
+QSet<QWidget *> tabStops(const Font &chooser)
+{
+    QSet<QWidget *> stops;
+    for (QWidget *widget : chooser.findChildren<QWidget *>()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(&chooser) && widget->isEnabled()
+            && !widget->focusProxy())
+            stops.insert(widget);
+    }
+    return stops;
+}
+
+// Sets the default locale for one test and puts the previous one back.
+class DefaultLocale
+{
+public:
+    explicit DefaultLocale(const QLocale &locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(m_previous); }
+    DefaultLocale(const DefaultLocale &) = delete;
+    DefaultLocale &operator=(const DefaultLocale &) = delete;
+
+private:
+    QLocale m_previous;
+};
+
+// A chooser on screen with the keyboard focus, as the user meets it.
+void showActive(Font &chooser)
+{
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    chooser.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&chooser));
+    QTRY_VERIFY(QApplication::focusWidget());
 }
 
 } // namespace
@@ -120,12 +210,14 @@ private slots:
     {
         const FlashFontFields fields;
         Font chooser(flashFontFromFields(fields), Qt::black);
+        const QString family = installedFamily({"Bold", "Bold Italic"}, QFontInfo(flashFontFromFields(fields)).family());
+        if (family.isEmpty())
+            QSKIP("no installed family besides the one Arial stands for has Bold and Bold Italic");
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
 
-        pick(child<QListWidget>(chooser, "familyList"), QStringLiteral("DejaVu Serif"));
-        QCOMPARE(child<QLineEdit>(chooser, "family")->text(), QStringLiteral("DejaVu Serif"));
-        QVERIFY(QFontDatabase::styles("DejaVu Serif").contains("Bold Italic"));
+        pick(child<QListWidget>(chooser, "familyList"), family);
+        QCOMPARE(child<QLineEdit>(chooser, "family")->text(), family);
         // The style the family has that is nearest to the one before.
         QCOMPARE(child<QLineEdit>(chooser, "style")->text(), QStringLiteral("Bold"));
         pick(child<QListWidget>(chooser, "styleList"), QStringLiteral("Bold Italic"));
@@ -137,7 +229,7 @@ private slots:
         emit colors->activated(12);
 
         const QFont font = chooser.selectedFont();
-        QCOMPARE(font.family(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(font.family(), family);
         QCOMPARE(font.pixelSize(), 24);
         QVERIFY(font.italic());
         QCOMPARE(font.weight(), QFont::Bold);
@@ -168,6 +260,8 @@ private slots:
 
     void typingAFamilyLooksItUp()
     {
+        if (!QFontDatabase::hasFamily(QStringLiteral("DejaVu Sans Mono")))
+            QSKIP("DejaVu Sans Mono is not installed");
         Font chooser(flashFontFromFields({}), Qt::black);
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
@@ -213,6 +307,233 @@ private slots:
         QCOMPARE(chooser.color(), accept ? QColor(10, 120, 200) : QColor(Qt::red));
         QCOMPARE(colors->currentIndex(), accept ? 16 : 9);
         QCOMPARE(child<QLabel>(chooser, "sample")->palette().color(QPalette::WindowText), chooser.color());
+    }
+
+    // A stored height is shown as a size that gives the same height back, so OK without a
+    // change and a size picked or typed both read back as they were.
+    void everySizeReadsBack_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("decimal point") << QLocale::c();
+        QTest::newRow("decimal comma") << QLocale(QLocale::German, QLocale::Germany);
+    }
+    void everySizeReadsBack()
+    {
+        QFETCH(QLocale, locale);
+        const DefaultLocale inUse(locale);
+        Font chooser(flashFontFromFields({}), Qt::black);
+        const QValidator *typing = child<QLineEdit>(chooser, "size")->validator();
+
+        // Every whole size the chooser takes: points -> pixels -> the same size.
+        for (int points = 1; points <= 1000; ++points) {
+            const QString shown = Font::sizeTextOfPixels(Font::pixelsOfPoints(points));
+            QVERIFY2(shown == QString::number(points), qPrintable(QString::number(points) + " shown as " + shown));
+        }
+        // Every height those sizes give: pixels -> text -> the same pixels. The text is one the
+        // size box takes, whole when a whole size gives the height, else the nearest tenth.
+        for (int pixels = 1; pixels <= Font::pixelsOfPoints(1000); ++pixels) {
+            QString shown = Font::sizeTextOfPixels(pixels);
+            const QByteArray what = QByteArray::number(pixels) + " px shown as " + shown.toUtf8();
+            int cursor = 0;
+            QVERIFY2(typing->validate(shown, cursor) == QValidator::Acceptable, what);
+            QVERIFY2(Font::pixelsOfSizeText(shown) == pixels, what);
+            bool ok = false;
+            const double points = locale.toDouble(shown, &ok);
+            QVERIFY2(ok, what);
+            if (points != std::floor(points)) {
+                QVERIFY2(std::abs(points - pixels * 0.75) < 0.05 + 1e-9, what);
+                QVERIFY2(Font::pixelsOfPoints(std::floor(points)) != pixels, what);
+                QVERIFY2(Font::pixelsOfPoints(std::ceil(points)) != pixels, what);
+            }
+        }
+    }
+
+    // A size picked or typed, stored as whole pixels, and what the chooser shows for it the
+    // next time it opens on the stored font. Sizes finer than a pixel come back as the size of
+    // the height they gave; a text that is no size leaves the size as it was.
+    void sizeReadsBackAsChosen_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<QString>("shownAgain");
+        const QLocale c = QLocale::c();
+        QTest::newRow("28 picked") << c << "28" << QString() << 37 << "28";
+        QTest::newRow("28 typed") << c << QString() << "28" << 37 << "28";
+        QTest::newRow("8 picked") << c << "8" << QString() << 11 << "8";
+        QTest::newRow("72 typed") << c << QString() << "72" << 96 << "72";
+        QTest::newRow("10.5 typed, the height of the defaults") << c << QString() << "10.5" << 14 << "10.5";
+        QTest::newRow("7.5 typed") << c << QString() << "7.5" << 10 << "7.5";
+        QTest::newRow("11.25 typed, the height of 11") << c << QString() << "11.25" << 15 << "11";
+        QTest::newRow("10.3 typed, between two heights") << c << QString() << "10.3" << 14 << "10.5";
+        QTest::newRow("1 typed, the smallest") << c << QString() << "1" << 1 << "1";
+        QTest::newRow("1000 typed, the largest") << c << QString() << "1000" << 1333 << "1000";
+        QTest::newRow("0 typed, no size") << c << QString() << "0" << 14 << "10.5";
+        QTest::newRow("size erased") << c << QString() << "" << 14 << "10.5";
+        const QLocale german(QLocale::German, QLocale::Germany);
+        QTest::newRow("12,5 typed with a decimal comma") << german << QString() << "12,5" << 17 << "13";
+        QTest::newRow("13,5 typed with a decimal comma") << german << QString() << "13,5" << 18 << "13,5";
+    }
+    void sizeReadsBackAsChosen()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, picked);
+        QFETCH(QString, typed);
+        QFETCH(int, pixels);
+        QFETCH(QString, shownAgain);
+        const DefaultLocale inUse(locale);
+        const FlashFontFields fields; // 14 px
+        Font chooser(flashFontFromFields(fields), Qt::black);
+        showActive(chooser);
+        auto *size = child<QLineEdit>(chooser, "size");
+        if (!picked.isNull()) {
+            pick(child<QListWidget>(chooser, "sizeList"), picked);
+            QCOMPARE(size->text(), picked);
+        } else {
+            size->setFocus(Qt::MouseFocusReason);
+            size->selectAll();
+            QTest::keyClick(size, Qt::Key_Backspace);
+            QTest::keyClicks(size, typed);
+            QCOMPARE(size->text(), typed);
+        }
+        QCOMPARE(chooser.selectedFont().pixelSize(), pixels);
+        QCOMPARE(child<QLabel>(chooser, "sample")->font().pixelSize(), pixels);
+        const FlashFontFields stored = flashFontFieldsFromFont(chooser.selectedFont(), fields);
+        QCOMPARE(stored.height, pixels);
+
+        Font again(flashFontFromFields(stored), Qt::black);
+        QCOMPARE(child<QLineEdit>(again, "size")->text(), shownAgain);
+        const bool listed = !child<QListWidget>(again, "sizeList")->findItems(shownAgain, Qt::MatchExactly).isEmpty();
+        QCOMPARE(selectedText(child<QListWidget>(again, "sizeList")), listed ? shownAgain : QString());
+        QVERIFY(flashFontFieldsFromFont(again.selectedFont(), stored) == stored);
+    }
+
+    // Moving the focus is no choice: Tab and Shift+Tab through every control, the labels'
+    // shortcuts and clicks that only put the focus somewhere change nothing, and OK then hands
+    // back what came in.
+    void movingTheFocusChangesNothing_data()
+    {
+        QTest::addColumn<FlashFontFields>("fields");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("the shipped 14 px bold, a size the list lacks") << FlashFontFields{} << QColor(Qt::black);
+        QTest::newRow("28 points italic, underlined, red")
+            << FlashFontFields{37, 0, 0, 0, 400, 1, 1, 0, 0, 0, 0, 0, 0x20} << QColor(Qt::red);
+        QTest::newRow("a height of the characters, struck out, a colour of its own")
+            << FlashFontFields{-19, 0, 0, 0, 700, 0, 0, 1, 0, 0, 0, 0, 0x20} << QColor(1, 2, 3);
+    }
+    void movingTheFocusChangesNothing()
+    {
+        QFETCH(FlashFontFields, fields);
+        QFETCH(QColor, color);
+        Font chooser(flashFontFromFields(fields), color);
+        showActive(chooser);
+        const QStringList before = stateOf(chooser, fields);
+        QStringList stops;
+        for (const QWidget *stop : tabStops(chooser))
+            stops << stop->accessibleName();
+        stops.sort();
+
+        auto focusName = [] { return QApplication::focusWidget()->accessibleName(); };
+        auto unchangedAfter = [&](const QString &what) {
+            const QStringList now = stateOf(chooser, fields);
+            for (int i = 0; i < before.size(); ++i) {
+                if (now.at(i) != before.at(i))
+                    return QString("%1: %2 became %3").arg(what, before.at(i), now.at(i));
+            }
+            return QString();
+        };
+
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            const Qt::KeyboardModifiers modifiers = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+            QWidget *first = QApplication::focusWidget();
+            QStringList visited{first->accessibleName()};
+            for (qsizetype step = 0; step <= stops.size(); ++step) {
+                QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+                const QString change = unchangedAfter(QKeySequence(key | modifiers).toString() + " to " + focusName());
+                QVERIFY2(change.isEmpty(), qPrintable(change));
+                if (QApplication::focusWidget() == first)
+                    break;
+                visited << focusName();
+            }
+            QCOMPARE(QApplication::focusWidget(), first);
+            visited.sort();
+            QCOMPARE(visited, stops);
+        }
+
+        // The labels' shortcuts put the focus on their controls.
+        const QList<std::pair<Qt::Key, const char *>> shortcuts{
+            {Qt::Key_S, "size"}, {Qt::Key_Y, "styleList"}, {Qt::Key_F, "family"}, {Qt::Key_C, "color"}};
+        for (const auto &[key, name] : shortcuts) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(name));
+            const QString change = unchangedAfter("Alt+" + QKeySequence(key).toString());
+            QVERIFY2(change.isEmpty(), qPrintable(change));
+        }
+
+        // Clicks on the boxes and on the free part of a list below its items.
+        QList<std::pair<QWidget *, QPoint>> clicks;
+        for (const char *name : {"size", "style", "family"}) {
+            auto *box = child<QLineEdit>(chooser, name);
+            clicks.append({box, box->rect().center()});
+        }
+        int listsWithRoom = 0;
+        for (const char *name : {"sizeList", "styleList", "familyList"}) {
+            auto *list = child<QListWidget>(chooser, name);
+            const int below = list->visualItemRect(list->item(list->count() - 1)).bottom() + 4;
+            if (below < list->viewport()->height()) {
+                clicks.append({list->viewport(), QPoint(list->viewport()->width() / 2, below)});
+                ++listsWithRoom;
+            }
+        }
+        QVERIFY(listsWithRoom > 0);
+        for (const auto &[widget, at] : clicks) {
+            QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+            const QString change = unchangedAfter("a click on " + QApplication::focusWidget()->accessibleName());
+            QVERIFY2(change.isEmpty(), qPrintable(change));
+        }
+
+        QTest::mouseClick(child<QDialogButtonBox>(chooser, "buttons")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QCOMPARE(chooser.result(), int(QDialog::Accepted));
+        QVERIFY(flashFontFieldsFromFont(chooser.selectedFont(), fields) == fields);
+        QCOMPARE(chooser.color(), color);
+    }
+
+    // Keys that move a list's selection are a choice, made as soon as the list has the focus.
+    void keysInAListChoose_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("sizes") << "sizeList" << "size";
+        QTest::newRow("styles") << "styleList" << "style";
+        QTest::newRow("families") << "familyList" << "family";
+    }
+    void keysInAListChoose()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, box);
+        const FlashFontFields fields;
+        Font chooser(flashFontFromFields(fields), Qt::black);
+        showActive(chooser);
+        auto *items = child<QListWidget>(chooser, qPrintable(list));
+        for (int step = 0; step < 20 && QApplication::focusWidget() != items; ++step)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), items);
+        const QStringList before = stateOf(chooser, fields);
+
+        // To the other end of the list from the item chosen, so the choice is always new.
+        const bool atEnd = selectedText(items) == items->item(items->count() - 1)->text();
+        QTest::keyClick(items, atEnd ? Qt::Key_Home : Qt::Key_End);
+        const QString chosen = items->item(atEnd ? 0 : items->count() - 1)->text();
+        QCOMPARE(selectedText(items), chosen);
+        QCOMPARE(child<QLineEdit>(chooser, qPrintable(box))->text(), chosen);
+        QVERIFY(stateOf(chooser, fields) != before);
+        const QFont font = chooser.selectedFont();
+        if (list == "sizeList")
+            QCOMPARE(font.pixelSize(), Font::pixelsOfSizeText(chosen));
+        else if (list == "familyList")
+            QCOMPARE(font.family(), chosen);
+        QCOMPARE(child<QLabel>(chooser, "sample")->font(), font);
     }
 
     void lookAndAccessibility()
