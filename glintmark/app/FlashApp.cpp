@@ -3,6 +3,9 @@
 #include "DataLocations.h"
 #include "FlashDlg.h"
 #include "FlashProgram.h"
+#include "TerminationSignals.h"
+
+#include <QSessionManager>
 
 CFlashApp::CFlashApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -28,8 +31,25 @@ int CFlashApp::InitInstance()
 int CFlashApp::InitInstance(const QStringList &dataFolders)
 {
     CFlashDlg dialog(dataFolders);
+    m_pMainDlg = &dialog;
     connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
+    // Logging out saves the day's work; nobody may be there to answer a question.
+    connect(this, &QGuiApplication::commitDataRequest, &dialog, [&dialog](QSessionManager &) {
+        dialog.SaveWithoutAsking();
+    });
+    const TerminationSignals stopRequests;
+    if (!stopRequests.isActive())
+        qCWarning(lcGlintmark, "cannot catch TERM, HUP and INT; they will end the program without saving");
+    connect(&stopRequests, &TerminationSignals::received, &dialog, &CFlashDlg::EndWithoutAsking);
     dialog.show();
     exec();
+    m_pMainDlg = nullptr;
     return 0;
+}
+
+bool CFlashApp::event(QEvent *event)
+{
+    if (event->type() == QEvent::Quit && m_pMainDlg && !m_pMainDlg->hasEnded())
+        m_pMainDlg->EndWithoutAsking();
+    return QApplication::event(event);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 #include <QStringList>
 
+class CFlashDlg;
+
 // The application: runs the main window until the user leaves it. Hiding the window in the
-// notification area does not end the program.
+// notification area does not end the program. Ended from outside (the desktop session ends, or
+// the process gets TERM, HUP or INT), it saves the user's work as leaving does.
 class CFlashApp : public QApplication
 {
     Q_OBJECT
@@ -15,4 +19,11 @@ public:
     int InitInstance();
     // `dataFolders` as CFlashDlg takes them.
     int InitInstance(const QStringList &dataFolders);
+
+protected:
+    // The session manager's "die" arrives as a quit of the whole application.
+    bool event(QEvent *event) override;
+
+private:
+    QPointer<CFlashDlg> m_pMainDlg;
 };

@@ -11,6 +11,7 @@
 #include "Font.h"
 #include "MessageBox.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -20,7 +21,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -261,8 +264,18 @@ void CFlashDlg::createControls()
     connect(m_btnHelp, &QPushButton::clicked, this, &CFlashDlg::OnHelpButton);
     connect(m_btnFont, &QPushButton::clicked, this, &CFlashDlg::OnFont);
 
-    m_trayWatch.setInterval(kTrayWatchMs);
-    connect(&m_trayWatch, &QTimer::timeout, this, &CFlashDlg::OnTrayWatch);
+    m_trayMenu = new QMenu(QLatin1String(kTrayMenuTitle), this);
+    m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    // Queued: the host's menu event (a D-Bus call) is over before the icon may go away.
+    QAction *showDialog = m_trayMenu->addAction(QLatin1String(kShowDialogText));
+    showDialog->setObjectName(QStringLiteral("showDialog"));
+    showDialog->setData(int(ID_SHOW_DIALOG));
+    connect(showDialog, &QAction::triggered, this, &CFlashDlg::OnShowDialog, Qt::QueuedConnection);
+    m_trayMenu->addSeparator();
+    QAction *exit = m_trayMenu->addAction(QLatin1String(kExitText));
+    exit->setObjectName(QStringLiteral("trayExit"));
+    exit->setData(int(ID_TRAY_EXIT));
+    connect(exit, &QAction::triggered, this, &CFlashDlg::OnTrayExit, Qt::QueuedConnection);
 }
 
 void CFlashDlg::OnInitDialog()
@@ -270,7 +283,9 @@ void CFlashDlg::OnInitDialog()
     m_textColor = Qt::black;
     m_tray.SetIcon(m_hIcon);
     m_tray.SetTooltipText(QLatin1String(kTooltipText));
+    m_tray.SetContextMenu(m_trayMenu);
     m_tray.SetNotifyHandler([this](QSystemTrayIcon::ActivationReason reason) { OnTrayNotify(reason); });
+    m_tray.SetShownHandler([this](bool onScreen) { OnTrayShown(onScreen); });
 
     const QString folder = chooseDataFolder(m_dataFolders.value(0), m_dataFolders.value(1), m_dataFolders.value(2));
     m_library.SetFolder(folder);
@@ -409,11 +424,26 @@ bool CFlashDlg::OnHelpInfo()
     return true;
 }
 
-void CFlashDlg::OnCancel()
+std::optional<FileError> CFlashDlg::WriteFiles()
 {
     m_tree->ReadTicksFromTree(m_library.m_check);
     ReadSettingsFromControls();
-    if (const std::optional<FileError> error = m_library.WriteAllFiles()) {
+    return m_library.WriteAllFiles();
+}
+
+void CFlashDlg::EndDialog()
+{
+    if (m_bFlashing)
+        StopFlashing();
+    m_tray.RemoveIcon();
+    m_trayState = TrayState::Normal;
+    m_bEnded = true;
+    QDialog::reject();
+}
+
+void CFlashDlg::OnCancel()
+{
+    if (const std::optional<FileError> error = WriteFiles()) {
         const QMessageBox::StandardButton answer = MessageBox::show(
             {this, QMessageBox::Critical, kProgramName, error->message(), QMessageBox::Ok | QMessageBox::Discard,
              {}, nullptr, QLatin1String(kNotSavedText),
@@ -421,11 +451,23 @@ void CFlashDlg::OnCancel()
         if (answer != QMessageBox::Discard)
             return;
     }
-    m_trayWatch.stop();
-    if (m_bFlashing)
-        StopFlashing();
-    m_tray.RemoveIcon();
-    QDialog::reject();
+    EndDialog();
+}
+
+bool CFlashDlg::SaveWithoutAsking()
+{
+    const std::optional<FileError> error = WriteFiles();
+    if (error)
+        qCCritical(lcGlintmark).noquote() << error->message();
+    return !error;
+}
+
+void CFlashDlg::EndWithoutAsking()
+{
+    if (m_bEnded)
+        return;
+    SaveWithoutAsking();
+    EndDialog();
 }
 
 void CFlashDlg::reject()
@@ -442,62 +484,86 @@ void CFlashDlg::changeEvent(QEvent *event)
 
 void CFlashDlg::OnSize()
 {
+    // A window hidden in the notification area is withdrawn; what a window manager then says
+    // about its state means nothing.
+    if (!isVisible() || m_trayState == TrayState::InTray)
+        return;
     if (windowState() & Qt::WindowMinimized) {
-        // Without a notification area the window stays minimised in the task bar, where the
-        // user can find it again.
-        if (isVisible() && !m_tray.IsShown() && CTrayIcon::IsAvailable()) {
-            m_tray.AddIcon();
-            // Hidden once the minimising is done with.
-            QMetaObject::invokeMethod(this, &CFlashDlg::HideInTray, Qt::QueuedConnection);
+        // With a dialog open, or without a notification area, the window stays minimised in the
+        // task bar, where the user finds it and its dialog again.
+        if (m_trayState == TrayState::Normal && !QApplication::activeModalWidget() && CTrayIcon::IsAvailable()) {
+            m_trayState = TrayState::WaitingForIcon;
+            if (!m_tray.AddIcon())
+                m_trayState = TrayState::Normal;
         }
-    } else {
+    } else if (m_trayState == TrayState::WaitingForIcon) {
+        m_trayState = TrayState::Normal;
         m_tray.RemoveIcon();
     }
 }
 
-void CFlashDlg::HideInTray()
+void CFlashDlg::OnTrayShown(bool onScreen)
 {
-    if (!m_tray.IsShown() || !(windowState() & Qt::WindowMinimized) || !isVisible())
+    if (onScreen) {
+        // Hidden only once the icon is there to bring the window back.
+        if (m_trayState != TrayState::WaitingForIcon)
+            return;
+        if (!isVisible() || !isMinimized() || QApplication::activeModalWidget()) {
+            m_trayState = TrayState::Normal;
+            m_tray.RemoveIcon();
+            return;
+        }
+        m_restorePos = pos();
+        m_trayState = TrayState::InTray;
+        hide();
         return;
-    m_restorePos = pos();
-    m_bHasRestorePos = true;
-    hide();
-    m_trayWatch.start();
+    }
+    // The icon did not come, or its host went away and took the only way back with it: the
+    // window stays in, or returns to, the task bar, minimised.
+    const bool wasHidden = m_trayState == TrayState::InTray;
+    m_trayState = TrayState::Normal;
+    m_tray.RemoveIcon();
+    if (wasHidden) {
+        move(m_restorePos);
+        setWindowState(windowState() | Qt::WindowMinimized);
+        show();
+    }
 }
 
 void CFlashDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
 {
-    // A press of either mouse button brings the window back; nothing opens a menu.
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+    // A press of either button on an embedded icon, or a StatusNotifierItem's activation or
+    // secondary activation, brings the window back.
+    const bool restores = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context
+        || (reason == QSystemTrayIcon::MiddleClick && m_tray.IsStatusNotifierItem());
+    if (restores)
         OnShowDialog();
 }
 
 void CFlashDlg::OnShowDialog()
 {
-    m_trayWatch.stop();
-    const bool hidden = !isVisible();
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    if (hidden && m_bHasRestorePos)
+    const bool wasHidden = m_trayState == TrayState::InTray;
+    m_trayState = TrayState::Normal;
+    m_tray.RemoveIcon();
+    if (wasHidden)
         move(m_restorePos);
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
+    // A dialog of the window's comes back with it.
+    if (QWidget *dialog = QApplication::activeModalWidget(); dialog && dialog != this) {
+        dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+    }
 }
 
-void CFlashDlg::OnTrayWatch()
+void CFlashDlg::OnTrayExit()
 {
-    if (isVisible()) {
-        m_trayWatch.stop();
-        return;
-    }
-    if (CTrayIcon::IsAvailable())
-        return;
-    // The notification area went away (the panel ended) and took the only way back with it:
-    // the window returns to the task bar, minimised.
-    m_trayWatch.stop();
-    m_tray.RemoveIcon();
-    if (m_bHasRestorePos)
-        move(m_restorePos);
-    setWindowState(windowState() | Qt::WindowMinimized);
-    show();
+    OnCancel();
+    // Still in the tray: a file could not be written and the user chose to go back.
+    if (m_trayState == TrayState::InTray)
+        OnShowDialog();
 }

@@ -10,16 +10,17 @@
 #include <QIcon>
 #include <QPoint>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CMyTreeCtrl;
 class CPictureButton;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
+class QMenu;
 class QPushButton;
 
 // Glintmark's main window. The user ticks affirmations in the library tree, picks where, how
@@ -67,9 +68,21 @@ public:
         "Your affirmations and settings could not all be saved. Choose OK to go back to Glintmark "
         "and try again, or leave without saving them.";
     static constexpr char kLeaveWithoutSavingText[] = "Leave Without Saving";
-    // How often the window, while hidden in the notification area, checks that the area is
-    // still there.
-    static constexpr int kTrayWatchMs = 1000;
+    // The notification-area icon's menu and its commands.
+    static constexpr char kTrayMenuTitle[] = "Glintmark";
+    static constexpr char kShowDialogText[] = "Show Dialog";
+    static constexpr char kExitText[] = "Exit";
+    enum CommandId {
+        ID_SHOW_DIALOG = 32771,
+        ID_TRAY_EXIT = 32772,
+    };
+
+    // Where the window is while the program runs.
+    enum class TrayState {
+        Normal,         // on screen, or minimised in the task bar
+        WaitingForIcon, // minimised, until the notification area shows the icon
+        InTray,         // hidden, with the icon in the notification area
+    };
 
     // What Start hands to a new overlay.
     struct OverlayRequest
@@ -95,12 +108,15 @@ public:
     void setOverlayFactory(OverlayFactory factory);
 
     bool isFlashing() const { return m_bFlashing; }
+    // Left, by the user or from outside; the window is gone for good.
+    bool hasEnded() const { return m_bEnded; }
     CDrawDlg *overlay() const { return m_pDrawDlg.get(); }
     const CFlashLibrary &library() const { return m_library; }
     const FlashTexts &flashTexts() const { return *m_flashTexts; }
     QFont flashFont() const { return m_flashFont; }
     QColor textColor() const { return m_textColor; }
     const CTrayIcon &tray() const { return m_tray; }
+    TrayState trayState() const { return m_trayState; }
     QString helpPath() const { return m_strHelpPath; }
 
 public slots:
@@ -115,6 +131,12 @@ public slots:
     // Brings the window back from the notification area.
     void OnShowDialog();
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
+    // The session's save request: writes the three files as leaving does, asking nothing.
+    // A file that cannot be written is reported on standard error. True when all were written.
+    bool SaveWithoutAsking();
+    // Ending from outside (the session ends, the process is told to stop): saves as
+    // SaveWithoutAsking does, then ends the window.
+    void EndWithoutAsking();
 
 protected:
     // Esc and the close box leave the way EXIT does.
@@ -129,9 +151,11 @@ private:
     void ReadSettingsFromControls();
     void EnableSettings(bool enable);
     void StopFlashing();
+    std::optional<FileError> WriteFiles();
+    void EndDialog();
     void OnSize();
-    void HideInTray();
-    void OnTrayWatch();
+    void OnTrayShown(bool onScreen);
+    void OnTrayExit();
     FlashLocation selectedLocation() const;
 
     QStringList m_dataFolders;
@@ -141,6 +165,7 @@ private:
     QFont m_flashFont;
     QColor m_textColor;
     bool m_bFlashing = false;
+    bool m_bEnded = false;
     QIcon m_hIcon;
     OverlayFactory m_overlayFactory;
 
@@ -160,8 +185,8 @@ private:
 
     // The place the window had when it went to the notification area, to come back to.
     QPoint m_restorePos;
-    bool m_bHasRestorePos = false;
-    QTimer m_trayWatch;
+    TrayState m_trayState = TrayState::Normal;
+    QMenu *m_trayMenu = nullptr;
     CTrayIcon m_tray;
 
     // Last, so destroyed first: an overlay still flashing at exit leaves the screen before the

@@ -1,5 +1,7 @@
 #include "FlashProgram.h"
 
+Q_LOGGING_CATEGORY(lcGlintmark, "glintmark")
+
 QIcon programIcon()
 {
     QIcon icon;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QString>
 
 // Names and resources of the program, in one place.
@@ -12,3 +13,7 @@ inline const char kHelpFileName[] = "help.html";
 
 // The program icon in every size that ships.
 QIcon programIcon();
+
+// Where the program reports what goes wrong around it: the desktop, the files when nobody can
+// be asked.
+Q_DECLARE_LOGGING_CATEGORY(lcGlintmark)
