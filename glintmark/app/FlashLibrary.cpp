@@ -209,12 +209,18 @@ std::optional<FileError> saveRecordKeepingTail(const QString &path, const QByteA
     return saveFileAtomically(path, bytes);
 }
 
+enum class OlderBackup { KeptWhenNoFile, DroppedWhenNoFile };
+
 // Keeps the file as it is now beside itself. One that cannot be read is moved aside whole.
-std::optional<FileError> keepBackup(const QString &path, const QString &backupPath)
+std::optional<FileError> keepBackup(const QString &path, const QString &backupPath, OlderBackup older)
 {
     const QFileInfo existing(path);
-    if (!existing.exists() && !existing.isSymLink())
-        return std::nullopt;
+    if (!existing.exists() && !existing.isSymLink()) {
+        if (older == OlderBackup::KeptWhenNoFile
+            || std::remove(QFile::encodeName(backupPath).constData()) == 0 || errno == ENOENT)
+            return std::nullopt;
+        return FileError{errno, QFileInfo(backupPath).absoluteFilePath()};
+    }
     const FileBytes original = readFileBytes(path);
     if (!original.error)
         return saveFileAtomically(backupPath, original.bytes);
@@ -283,7 +289,11 @@ QList<FileError> CFlashLibrary::ReadListFiles()
 std::optional<FileError> CFlashLibrary::WriteListFiles()
 {
     if (m_backupPending) {
-        if (const auto error = keepBackup(m_strListPath, listBackupPath()))
+        if (const auto error = keepBackup(m_strListPath, listBackupPath(), OlderBackup::KeptWhenNoFile))
+            return error;
+        // Ticks belong to the library they were read with: without ticks to keep, an older
+        // backup of them must not be put back with this library.
+        if (const auto error = keepBackup(m_strCheckPath, checkBackupPath(), OlderBackup::DroppedWhenNoFile))
             return error;
         m_backupPending = false;
     }

@@ -28,7 +28,7 @@ public:
     static constexpr char kListFileName[] = "List.txt";
     static constexpr char kCheckFileName[] = "check.txt";
     static constexpr char kFontFileName[] = "font.dat";
-    static constexpr char kListBackupSuffix[] = ".bak";
+    static constexpr char kBackupSuffix[] = ".bak";
 
     // The first empty name ends the library and the first empty slot after slot 0 ends a
     // category; nothing past either marker is ever stored.
@@ -49,7 +49,8 @@ public:
     static constexpr char kLibraryNoticeText[] =
         "Not all of your affirmation library could be loaded from List.txt: %1.\n\n"
         "Only what was loaded is shown and will be saved. Nothing is lost: before Glintmark "
-        "saves your library, it keeps the original file beside it as List.txt.bak.";
+        "saves your library, it keeps the original files beside them, the library as "
+        "List.txt.bak and its ticks as check.txt.bak.";
 
     CFlashLibrary() = default;
 
@@ -59,7 +60,8 @@ public:
     QString listPath() const { return m_strListPath; }
     QString checkPath() const { return m_strCheckPath; }
     QString fontPath() const { return m_strFontPath; }
-    QString listBackupPath() const { return m_strListPath + QLatin1String(kListBackupSuffix); }
+    QString listBackupPath() const { return m_strListPath + QLatin1String(kBackupSuffix); }
+    QString checkBackupPath() const { return m_strCheckPath + QLatin1String(kBackupSuffix); }
 
     // Start-up: "font.dat", then "check.txt", then "List.txt". Each file is read on its own, so
     // one that cannot be read leaves only its own part at the defaults. Returns the failures in
@@ -73,9 +75,11 @@ public:
     // library from "List.txt". Returns the failures, "check.txt" first.
     QList<FileError> ReadListFiles();
     // Writes "List.txt" from m_list and "check.txt" from m_check (the caller refreshes m_check
-    // from the ticks on screen first). Missing files are created; bytes of "check.txt" past
-    // the 10,000th are kept. Before the first save that replaces a "List.txt" whose content was
-    // not all taken in, that file is kept as "List.txt.bak".
+    // from the ticks on screen first, which drops the ticks of what was not loaded). Missing
+    // files are created; bytes of "check.txt" past the 10,000th are kept. Before the first save
+    // after a "List.txt" whose content was not all taken in, both files are kept as they were
+    // read, as "List.txt.bak" and "check.txt.bak"; put back together, they give the library
+    // and its ticks again.
     std::optional<FileError> WriteListFiles();
 
     // Fields missing from a short file take their defaults. A location that is no location

@@ -41,6 +41,11 @@ public:
     }
     bool exists(const QString &name) const { return QFileInfo::exists(file(name)); }
     QStringList entries() const { return QDir(path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name); }
+    // Replaces `name` with its backup `name`.bak, as a user restoring the backups would.
+    bool putBackBackup(const QString &name) const
+    {
+        return QFile::remove(file(name)) && QDir().rename(file(name + ".bak"), file(name));
+    }
 
     std::unique_ptr<CFlashLibrary> library() const
     {
@@ -75,6 +80,31 @@ Rows manyCategoryRows(int count)
     for (int i = 0; i < count; ++i)
         rows.append({"C" + QByteArray::number(i), "x"});
     return rows;
+}
+
+// Positions 100 * row + slot of the ticked entries.
+QList<int> tickedPositions(const CFlashLibrary::TickTable &ticks)
+{
+    QList<int> positions;
+    for (int r = 0; r < CFlashLibrary::kRows; ++r) {
+        for (int s = 0; s < CFlashLibrary::kSlots; ++s) {
+            if (ticks[r][s] == 1)
+                positions.append(100 * r + s);
+        }
+    }
+    return positions;
+}
+
+// The ticks that leaving the program stores: the main window takes them from its tree, which
+// holds only the entries that were loaded.
+void keepTicksOfLoadedEntries(CFlashLibrary &library)
+{
+    CFlashLibrary::TickTable onScreen{};
+    for (int r = 0; r < CFlashLibrary::kRows && !library.m_list[r][0].isEmpty(); ++r) {
+        for (int s = 0; s < CFlashLibrary::kSlots && (s == 0 || !library.m_list[r][s].isEmpty()); ++s)
+            onScreen[r][s] = library.isTicked(r, s) ? 1 : 0;
+    }
+    library.m_check = onScreen;
 }
 
 QByteArray le32(qint32 value)
@@ -156,6 +186,7 @@ private slots:
         QCOMPARE(library->WriteListFiles(), std::nullopt);
         QCOMPARE(folder.read("List.txt"), file);
         QVERIFY(!folder.exists("List.txt.bak"));
+        QVERIFY(!folder.exists("check.txt.bak"));
     }
 
     // What reading takes from lines the program does not write itself, what the next save
@@ -202,7 +233,9 @@ private slots:
         QFETCH(int, losses);
         Folder folder;
         folder.write("List.txt", file);
-        folder.write("check.txt", QByteArray(10000, '\0'));
+        QByteArray ticks(10000, '\0');
+        ticks[0] = ticks[5000] = 1;
+        folder.write("check.txt", ticks);
         auto library = folder.library();
 
         QCOMPARE(library->ReadListFiles().size(), 0);
@@ -213,6 +246,7 @@ private slots:
         QCOMPARE(library->WriteListFiles(), std::nullopt);
         QCOMPARE(folder.read("List.txt"), saved);
         QCOMPARE(folder.read("List.txt.bak"), losses != 0 ? file : QByteArray("<missing>"));
+        QCOMPARE(folder.read("check.txt.bak"), losses != 0 ? ticks : QByteArray("<missing>"));
     }
 
     void noticeNamesWhatWasNotTakenIn_data()
@@ -240,6 +274,7 @@ private slots:
         if (phrases.isEmpty())
             return;
         QVERIFY(notice.contains("List.txt.bak"));
+        QVERIFY(notice.contains("check.txt.bak"));
         for (const QString &phrase : phrases)
             QVERIFY2(notice.contains(phrase), qPrintable(notice));
     }
@@ -249,27 +284,163 @@ private slots:
     {
         Folder folder;
         const QByteArray original = categoryLine("A", 3) + "\r\n\r\nLost;x;";
+        QByteArray originalTicks(10000, '\0');
+        originalTicks[1] = originalTicks[100] = 1;
         folder.write("List.txt", original);
+        folder.write("check.txt", originalTicks);
         auto library = folder.library();
         library->ReadListFiles();
 
         library->m_list[0][1] = "edited";
+        library->m_check[1][0] = 0;
         QCOMPARE(library->WriteListFiles(), std::nullopt);
         QCOMPARE(folder.read("List.txt.bak"), original);
+        QCOMPARE(folder.read("check.txt.bak"), originalTicks);
         QCOMPARE(folder.read("List.txt"), QByteArray("A;edited;A2;A3;"));
         QVERIFY(!library->backupPending());
 
         library->m_list[1][0] = "New";
+        library->m_check[0][2] = 1;
         QCOMPARE(library->WriteListFiles(), std::nullopt);
         QCOMPARE(folder.read("List.txt.bak"), original);
+        QCOMPARE(folder.read("check.txt.bak"), originalTicks);
         QCOMPARE(folder.read("List.txt"), QByteArray("A;edited;A2;A3;\r\nNew;"));
 
-        // An earlier backup stays when the library read whole.
+        // Earlier backups stay when the library read whole.
         auto next = folder.library();
         next->ReadListFiles();
         QCOMPARE(next->libraryLosses(), Losses());
+        next->m_check[0][3] = 1;
         QCOMPARE(next->WriteListFiles(), std::nullopt);
         QCOMPARE(folder.read("List.txt.bak"), original);
+        QCOMPARE(folder.read("check.txt.bak"), originalTicks);
+    }
+
+    // Leaving the program keeps only the ticks of what was loaded. The two backups, put back,
+    // give the library and all its ticks as they were read, those of the lost entries included.
+    void backupsGiveBackLibraryAndTicks_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // empty: a List.txt that cannot be read
+        QTest::addColumn<QList<int>>("lostTicks");
+        QTest::newRow("categories after an empty line")
+            << QByteArray("A;a1;a2;\r\nB;b1;\r\n\r\nC;c1;c2;\r\nD;") << QList<int>{200, 202, 300};
+        QTest::newRow("affirmations after an empty one")
+            << QByteArray("A;a1;;a3;a4;\r\nB;b1;") << QList<int>{3, 4};
+        QTest::newRow("categories after an empty name")
+            << QByteArray("A;a1;\r\n;x;\r\nB;b1;b2;") << QList<int>{200, 202};
+        QTest::newRow("more than 99 affirmations") << categoryLine("A", 120) << QList<int>{};
+        QTest::newRow("a List.txt that cannot be read") << QByteArray() << QList<int>{0, 1, 101, 9999};
+    }
+    void backupsGiveBackLibraryAndTicks()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<int>, lostTicks);
+        Folder folder;
+        if (file.isEmpty()) {
+            QVERIFY(QDir(folder.path()).mkdir("List.txt"));
+            folder.write("List.txt/inside", "A;a1;");
+        } else {
+            folder.write("List.txt", file);
+        }
+        QByteArray ticks(10000, '\0');
+        for (const int at : QList<int>{0, 1, 101} + lostTicks)
+            ticks[at] = 1;
+        const QByteArray checkFile = ticks + "past the table";
+        folder.write("check.txt", checkFile);
+
+        auto library = folder.library();
+        library->ReadListFiles();
+        QVERIFY(library->backupPending());
+        const CFlashLibrary::LibraryTable readList = library->m_list;
+        const CFlashLibrary::TickTable readTicks = library->m_check;
+        for (const int at : lostTicks)
+            QVERIFY(library->isTicked(at / 100, at % 100));
+
+        // A session: an edit, a tick taken away, and leaving stores what is on screen.
+        if (!readList[0][0].isEmpty())
+            library->m_list[0][0] = "Edited";
+        library->m_check[0][1] = 0;
+        keepTicksOfLoadedEntries(*library);
+        QCOMPARE(library->WriteListFiles(), std::nullopt);
+        const QByteArray saved = folder.read("check.txt");
+        for (const int at : lostTicks)
+            QCOMPARE(int(saved.at(at)), 0);
+        QCOMPARE(int(saved.at(1)), 0);
+
+        QVERIFY(folder.putBackBackup("List.txt"));
+        QVERIFY(folder.putBackBackup("check.txt"));
+        if (file.isEmpty())
+            QCOMPARE(folder.read("List.txt/inside"), QByteArray("A;a1;"));
+        else
+            QCOMPARE(folder.read("List.txt"), file);
+        QCOMPARE(folder.read("check.txt"), checkFile);
+
+        auto restored = folder.library();
+        restored->ReadListFiles();
+        QCOMPARE(restored->libraryLosses(), library->libraryLosses());
+        QCOMPARE(rowsOf(restored->m_list), rowsOf(readList));
+        QCOMPARE(tickedPositions(restored->m_check), tickedPositions(readTicks));
+        QList<int> stored;
+        for (int at = 0; at < ticks.size(); ++at) {
+            if (ticks.at(at) == 1)
+                stored.append(at);
+        }
+        QCOMPARE(tickedPositions(restored->m_check), stored);
+    }
+
+    // A library backup made without a "check.txt" beside it must not meet an older backup of
+    // the ticks: that one goes. With a library read whole, backups are left alone.
+    void olderTickBackupDroppedWithoutTicks()
+    {
+        Folder folder;
+        const QByteArray original = "A;a;\r\n\r\nB;b;";
+        folder.write("List.txt", original);
+        folder.write("check.txt.bak", QByteArray(10000, '\x01'));
+        auto library = folder.library();
+        QCOMPARE(library->ReadListFiles().size(), 1);
+        QVERIFY(library->backupPending());
+        QCOMPARE(library->WriteListFiles(), std::nullopt);
+        QCOMPARE(folder.read("List.txt.bak"), original);
+        QVERIFY(!folder.exists("check.txt.bak"));
+        QCOMPARE(folder.read("check.txt"), QByteArray(10000, '\0'));
+    }
+
+    // A backup that cannot be made stops the save before either file is replaced, and the
+    // next attempt makes both.
+    void backupThatCannotBeMadeStopsTheSave_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::newRow("List.txt.bak") << "List.txt.bak";
+        QTest::newRow("check.txt.bak") << "check.txt.bak";
+    }
+    void backupThatCannotBeMadeStopsTheSave()
+    {
+        QFETCH(QString, blocked);
+        Folder folder;
+        const QByteArray original = "A;a;;b;";
+        QByteArray ticks(10000, '\0');
+        ticks[2] = 1;
+        folder.write("List.txt", original);
+        folder.write("check.txt", ticks);
+        QVERIFY(QDir(folder.path()).mkdir(blocked));
+        folder.write(blocked + "/inside", "x");
+        auto library = folder.library();
+        library->ReadListFiles();
+        keepTicksOfLoadedEntries(*library);
+
+        const auto error = library->WriteListFiles();
+        QVERIFY(error);
+        QCOMPARE(error->path, folder.file(blocked));
+        QCOMPARE(folder.read("List.txt"), original);
+        QCOMPARE(folder.read("check.txt"), ticks);
+        QVERIFY(library->backupPending());
+
+        QVERIFY(QDir(folder.file(blocked)).removeRecursively());
+        QCOMPARE(library->WriteListFiles(), std::nullopt);
+        QCOMPARE(folder.read("List.txt.bak"), original);
+        QCOMPARE(folder.read("check.txt.bak"), ticks);
+        QCOMPARE(folder.read("List.txt"), QByteArray("A;a;"));
+        QCOMPARE(folder.read("check.txt"), QByteArray(10000, '\0'));
     }
 
     // A "List.txt" that exists but cannot be read is moved aside whole before it is replaced;
@@ -292,6 +463,7 @@ private slots:
         QCOMPARE(library->WriteListFiles(), std::nullopt);
         QCOMPARE(folder.read("List.txt"), QByteArray("Fresh;"));
         QCOMPARE(folder.read("List.txt.bak/inside"), QByteArray("kept"));
+        QVERIFY(!folder.exists("check.txt.bak"));
     }
 
     void unreadableListWithoutReadPermission()
