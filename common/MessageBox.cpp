@@ -4,6 +4,9 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QPointer>
+
+#include <cstdio>
 
 namespace MessageBox {
 namespace {
@@ -12,10 +15,33 @@ Handler &installedHandler()
     static Handler handler;
     return handler;
 }
+
+bool g_unattended = false;
+// The boxes waiting for an answer now, innermost last.
+QList<QPointer<QMessageBox>> g_openBoxes;
+
+// What a user who only dismisses the box would answer.
+QMessageBox::StandardButton dismissal(const Request &request)
+{
+    if (request.escapeButton != QMessageBox::NoButton)
+        return request.escapeButton;
+    if (request.defaultButton != QMessageBox::NoButton)
+        return request.defaultButton;
+    for (unsigned bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
+        if (request.buttons.testFlag(QMessageBox::StandardButton(bit)))
+            return QMessageBox::StandardButton(bit);
+    }
+    return QMessageBox::NoButton;
+}
 } // namespace
 
 QMessageBox::StandardButton show(const Request &request)
 {
+    if (g_unattended) {
+        const QByteArray line = (request.title + QStringLiteral(": ") + request.text + QLatin1Char('\n')).toLocal8Bit();
+        std::fputs(line.constData(), stderr);
+        return dismissal(request);
+    }
     if (installedHandler())
         return installedHandler()(request);
     QMessageBox box(request.icon, request.title, request.text, request.buttons, request.parent);
@@ -36,7 +62,10 @@ QMessageBox::StandardButton show(const Request &request)
         box.setDefaultButton(request.defaultButton);
     if (request.escapeButton != QMessageBox::NoButton)
         box.setEscapeButton(request.escapeButton);
-    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    g_openBoxes.append(&box);
+    const int result = box.exec();
+    g_openBoxes.removeAll(&box);
+    const auto answer = g_unattended ? dismissal(request) : static_cast<QMessageBox::StandardButton>(result);
     if (request.checked && box.checkBox())
         *request.checked = box.checkBox()->isChecked();
     return answer;
@@ -50,6 +79,22 @@ void showFileError(QWidget *parent, const QString &programName, const FileError 
 void setHandler(Handler handler)
 {
     installedHandler() = std::move(handler);
+}
+
+void setUnattended(bool unattended)
+{
+    g_unattended = unattended;
+    if (!unattended)
+        return;
+    for (const QPointer<QMessageBox> &box : std::as_const(g_openBoxes)) {
+        if (box)
+            box->done(QMessageBox::NoButton);
+    }
+}
+
+bool isUnattended()
+{
+    return g_unattended;
 }
 
 } // namespace MessageBox

@@ -43,4 +43,10 @@ void showFileError(QWidget *parent, const QString &programName, const FileError 
 // Replaces the dialog with `handler` until it is reset with an empty one.
 void setHandler(Handler handler);
 
+// Nobody is there to answer (the program is being ended from outside): boxes open now close,
+// later ones are not shown but written to standard error, and all are answered as a user who
+// only dismisses them would.
+void setUnattended(bool unattended);
+bool isUnattended();
+
 } // namespace MessageBox

@@ -3,6 +3,7 @@
 #include "DataLocations.h"
 #include "FlashDlg.h"
 #include "FlashProgram.h"
+#include "MessageBox.h"
 #include "TerminationSignals.h"
 
 #include <QSessionManager>
@@ -30,6 +31,18 @@ int CFlashApp::InitInstance()
 
 int CFlashApp::InitInstance(const QStringList &dataFolders)
 {
+    // Taken over before the window is made: its start-up may already wait for the user.
+    const TerminationSignals stopRequests;
+    if (!stopRequests.isActive())
+        qCWarning(lcGlintmark, "cannot catch TERM, HUP and INT; they will end the program without saving");
+    bool stopRequested = false;
+    connect(&stopRequests, &TerminationSignals::received, this, [this, &stopRequested] {
+        stopRequested = true;
+        MessageBox::setUnattended(true);
+        if (m_pMainDlg)
+            m_pMainDlg->EndWithoutAsking();
+    });
+
     CFlashDlg dialog(dataFolders);
     m_pMainDlg = &dialog;
     connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
@@ -37,12 +50,14 @@ int CFlashApp::InitInstance(const QStringList &dataFolders)
     connect(this, &QGuiApplication::commitDataRequest, &dialog, [&dialog](QSessionManager &) {
         dialog.SaveWithoutAsking();
     });
-    const TerminationSignals stopRequests;
-    if (!stopRequests.isActive())
-        qCWarning(lcGlintmark, "cannot catch TERM, HUP and INT; they will end the program without saving");
-    connect(&stopRequests, &TerminationSignals::received, &dialog, &CFlashDlg::EndWithoutAsking);
-    dialog.show();
-    exec();
+    // Told to stop while the window was being made: what it read is saved back, as if the user
+    // had left at once.
+    if (stopRequested)
+        dialog.EndWithoutAsking();
+    if (!dialog.hasEnded()) {
+        dialog.show();
+        exec();
+    }
     m_pMainDlg = nullptr;
     return 0;
 }

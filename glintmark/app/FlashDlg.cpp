@@ -466,6 +466,14 @@ void CFlashDlg::EndWithoutAsking()
 {
     if (m_bEnded)
         return;
+    // Whatever waits for an answer now waits for nobody: open dialogs close as if cancelled, and
+    // what would still ask goes to standard error.
+    MessageBox::setUnattended(true);
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QDialog *>(widget);
+        if (dialog && dialog != this && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    }
     SaveWithoutAsking();
     EndDialog();
 }

@@ -134,8 +134,9 @@ public slots:
     // The session's save request: writes the three files as leaving does, asking nothing.
     // A file that cannot be written is reported on standard error. True when all were written.
     bool SaveWithoutAsking();
-    // Ending from outside (the session ends, the process is told to stop): saves as
-    // SaveWithoutAsking does, then ends the window.
+    // Ending from outside (the session ends, the process is told to stop): closes whatever
+    // dialog is open, saves as SaveWithoutAsking does, then ends the window. From then on no
+    // message box waits for an answer.
     void EndWithoutAsking();
 
 protected:
