@@ -240,6 +240,9 @@ void CFlashDlg::createControls()
     buttonRow->addWidget(m_btnExit, 0, Qt::AlignBottom);
     buttonRow->addSpacing(du.x(8));
     auto *layout = new QVBoxLayout(this);
+    // The window keeps the size its contents ask for, which follows the system font; with no
+    // size to choose, window managers offer neither resizing nor maximising.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(du.x(7), du.y(2), du.x(7), du.y(6));
     layout->setSpacing(du.y(4));
     layout->addWidget(m_frameWelcome);
