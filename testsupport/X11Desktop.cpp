@@ -1,5 +1,7 @@
 #include "X11Desktop.h"
 
+#include <QTest>
+
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -108,6 +110,14 @@ std::uint32_t atom(const char *name)
     return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
 }
 
+QByteArray atomName(std::uint32_t atom)
+{
+    const auto reply = own(xcb_get_atom_name_reply(xcb(), xcb_get_atom_name(xcb(), atom), nullptr));
+    if (!reply)
+        return QByteArray::number(atom);
+    return QByteArray(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+}
+
 Window selectionOwner(const char *selection)
 {
     const auto reply = own(xcb_get_selection_owner_reply(xcb(), xcb_get_selection_owner(xcb(), atom(selection)), nullptr));
@@ -130,6 +140,14 @@ QList<std::uint32_t> atomsOf(Window window, const char *propertyName)
 bool hasAtom(Window window, const char *propertyName, const char *value)
 {
     return words(window, propertyName).contains(atom(value));
+}
+
+QByteArrayList atomNamesOf(Window window, const char *propertyName)
+{
+    QByteArrayList names;
+    for (const std::uint32_t value : words(window, propertyName))
+        names << atomName(value);
+    return names;
 }
 
 std::optional<Window> windowProperty(Window window, const char *propertyName)
@@ -295,6 +313,51 @@ void askToMaximize(Window client)
 {
     constexpr std::uint32_t kAdd = 1;
     sendToRoot(client, "_NET_WM_STATE", kAdd, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"));
+}
+
+void askToKeepAbove(Window client, bool above)
+{
+    constexpr std::uint32_t kRemove = 0;
+    constexpr std::uint32_t kAdd = 1;
+    sendToRoot(client, "_NET_WM_STATE", above ? kAdd : kRemove, atom("_NET_WM_STATE_ABOVE"));
+}
+
+bool waitForWindowManager(Window client, int timeoutMs)
+{
+    const auto isAbove = [client] { return hasAtom(client, "_NET_WM_STATE", "_NET_WM_STATE_ABOVE"); };
+    const bool wasAbove = isAbove();
+    askToKeepAbove(client, !wasAbove);
+    if (!QTest::qWaitFor([&] { return isAbove() != wasAbove; }, timeoutMs))
+        return false;
+    askToKeepAbove(client, wasAbove);
+    return QTest::qWaitFor([&] { return isAbove() == wasAbove; }, timeoutMs);
+}
+
+FrameReport reportFrame(Window client, int timeoutMs)
+{
+    FrameReport report;
+    report.actionsPublished = hasAtom(root(), "_NET_SUPPORTED", "_NET_WM_ALLOWED_ACTIONS");
+    report.managed = QTest::qWaitFor([&] {
+        const std::optional<WmState> state = wmState(client);
+        return state && *state == WmState::Normal && frameOf(client) != client
+            && (!report.actionsPublished || !atomsOf(client, "_NET_WM_ALLOWED_ACTIONS").isEmpty());
+    }, timeoutMs);
+    sync();
+    report.size = geometryOnRoot(client).size();
+    report.frameSize = geometryOnRoot(frameOf(client)).size();
+    report.sizeHints = sizeHints(client);
+    report.motifHints = motifHints(client);
+    report.allowedActions = atomNamesOf(client, "_NET_WM_ALLOWED_ACTIONS");
+    report.windowType = atomNamesOf(client, "_NET_WM_WINDOW_TYPE");
+    report.transientFor = windowProperty(client, "WM_TRANSIENT_FOR");
+
+    askToMaximize(client);
+    report.maximiseAnswered = waitForWindowManager(client, timeoutMs);
+    sync();
+    report.sizeAfterMaximise = geometryOnRoot(client).size();
+    report.frameSizeAfterMaximise = geometryOnRoot(frameOf(client)).size();
+    report.stateAfterMaximise = atomNamesOf(client, "_NET_WM_STATE");
+    return report;
 }
 
 void sync()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -19,6 +20,8 @@ using Window = std::uint32_t;
 bool isAvailable();
 Window root();
 std::uint32_t atom(const char *name);
+// The name of an atom, for comparisons and messages that read as words.
+QByteArray atomName(std::uint32_t atom);
 Window selectionOwner(const char *selection);
 
 // ICCCM WM_STATE: withdrawn, normal or iconic; nullopt when the window has none (a window no
@@ -28,6 +31,8 @@ std::optional<WmState> wmState(Window window);
 
 QList<std::uint32_t> atomsOf(Window window, const char *property);
 bool hasAtom(Window window, const char *property, const char *value);
+// atomsOf by name.
+QByteArrayList atomNamesOf(Window window, const char *property);
 std::optional<Window> windowProperty(Window window, const char *property);
 QByteArray stringProperty(Window window, const char *property);
 
@@ -46,6 +51,12 @@ struct MotifHints
     std::optional<std::uint32_t> decorations; // MWM_DECOR_* bits
 };
 MotifHints motifHints(Window window);
+// The bits of MotifHints that say what a frame offers (MWM_FUNC_*, MWM_DECOR_*).
+inline constexpr std::uint32_t kMotifFunctionMinimize = 1 << 3;
+inline constexpr std::uint32_t kMotifFunctionMaximize = 1 << 4;
+inline constexpr std::uint32_t kMotifFunctionClose = 1 << 5;
+inline constexpr std::uint32_t kMotifDecorationMinimize = 1 << 5;
+inline constexpr std::uint32_t kMotifDecorationMaximize = 1 << 6;
 
 Window parentOf(Window window);
 QList<Window> childrenOf(Window window);
@@ -70,6 +81,40 @@ void pressKey(const char *keysymName);
 void askToIconify(Window client);
 void askToActivate(Window client);
 void askToMaximize(Window client);
+// As a pager asks the window manager to keep a window above the others, or no longer
+// (_NET_WM_STATE_ABOVE).
+void askToKeepAbove(Window client, bool above);
+// Waits up to `timeoutMs` until the window manager has dealt with every request sent to it so
+// far about `client`. A window manager handles its requests in order, so it asks for a change
+// it can be seen to make (keeping the window above, then as it was) and waits for both. False
+// when the window manager did not answer in time.
+bool waitForWindowManager(Window client, int timeoutMs = 10000);
+
+// A managed window's frame as the X server holds it, and the window once the window manager
+// has answered a task bar's request to maximise it.
+struct FrameReport
+{
+    // In the normal state, inside a frame of the window manager's.
+    bool managed = false;
+    // The window manager publishes _NET_WM_ALLOWED_ACTIONS (in _NET_SUPPORTED).
+    bool actionsPublished = false;
+    QSize size;
+    QSize frameSize;
+    SizeHints sizeHints;
+    MotifHints motifHints;
+    QByteArrayList allowedActions;
+    QByteArrayList windowType;
+    std::optional<Window> transientFor;
+    bool maximiseAnswered = false;
+    QSize sizeAfterMaximise;
+    QSize frameSizeAfterMaximise;
+    QByteArrayList stateAfterMaximise;
+};
+// Waits up to `timeoutMs` until the window manager has taken `client` on (and has published its
+// allowed actions, where it does), reads the frame, asks to maximise the window and reads what
+// became of it once the window manager has answered. Asks for nothing that could fail, so that
+// it can run inside a dialog's event loop.
+FrameReport reportFrame(Window client, int timeoutMs = 15000);
 
 // Waits for every request sent so far to reach the server.
 void sync();
