@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr int kEditBoxCharacters = 38;
+
 // Keeps the box to one line whatever is pasted into it.
 class OneLineValidator : public QValidator
 {
@@ -67,6 +69,8 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
     m_editText->setObjectName(QStringLiteral("text"));
     m_editText->setAccessibleName(m_strLabel);
     m_editText->setValidator(new OneLineValidator(m_editText));
+    // Room for a name of some 38 characters in the box's own font, so the prompt grows with it.
+    m_editText->setMinimumWidth(kEditBoxCharacters * m_editText->fontMetrics().averageCharWidth());
     m_staticLabel->setBuddy(m_editText);
     m_staticHeading = staticText(m_strHeading, "heading", this);
     m_staticHeading->setWordWrap(true);
@@ -78,6 +82,9 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
     buttons->addWidget(m_btnCancel);
     buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
+    // The size the contents ask for, which follows the system font; with no size to choose,
+    // window managers offer neither resizing nor maximising.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(36, 18, 36, 14);
     layout->addWidget(m_staticHeading);
     layout->addSpacing(8);
@@ -85,7 +92,6 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
     layout->addWidget(m_editText);
     layout->addSpacing(14);
     layout->addLayout(buttons);
-    setMinimumWidth(300);
 
     connect(m_btnOk, &QPushButton::clicked, this, &CAddCatDlg::OnOK);
     connect(m_btnCancel, &QPushButton::clicked, this, &CAddCatDlg::reject);

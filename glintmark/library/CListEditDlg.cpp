@@ -108,6 +108,9 @@ CListEditDlg::CListEditDlg(const LibraryTable &list, QWidget *parent)
     buttons->addWidget(m_btnCancel);
     buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
+    // The size the contents ask for, which follows the system font; with no size to choose,
+    // window managers offer neither resizing nor maximising.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(4, 8, 6, 12);
     layout->addLayout(frames, 1);
     layout->addSpacing(24);
