@@ -50,7 +50,10 @@ void CBeatDlg::createControls()
     setWindowTitle(kProgramName);
     setAccessibleName(kProgramName);
     setWindowIcon(m_hIcon);
-    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
+    // A program's main window, not a dialog of some other window: a task-bar entry, a minimise
+    // box and a close box, and no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     auto *notice = new QLabel(
         QStringLiteral("Please note that it only makes sense to use Tonewell with earphones, as it's based on "
@@ -99,6 +102,9 @@ void CBeatDlg::createControls()
     m_staticDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_staticDescription->setTextFormat(Qt::PlainText);
     m_staticDescription->setMinimumHeight(4 * fontMetrics().lineSpacing());
+    // The window keeps its size from one program to the next: the description wraps within the
+    // width the program list gives it instead of asking for a width of its own.
+    m_staticDescription->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto *descriptionBox = new QGroupBox(QStringLiteral("Description"), this);
     auto *descriptionLayout = new QVBoxLayout(descriptionBox);
     descriptionLayout->addWidget(m_staticDescription);
@@ -138,6 +144,9 @@ void CBeatDlg::createControls()
     buttons->addStretch(1);
     buttons->addWidget(exit);
     auto *layout = new QVBoxLayout(this);
+    // The size the contents ask for, which follows the system font; with no size to choose,
+    // window managers offer neither resizing nor maximising.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
 
@@ -161,8 +170,6 @@ void CBeatDlg::createControls()
     connect(&m_timer, &QTimer::timeout, this, &CBeatDlg::OnTimer);
     m_countdownTimer.setInterval(1000);
     connect(&m_countdownTimer, &QTimer::timeout, this, &CBeatDlg::showTimeLeft);
-
-    resize(540, 360);
 }
 
 void CBeatDlg::OnInitDialog()
