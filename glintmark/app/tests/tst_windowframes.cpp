@@ -1,0 +1,281 @@
+// Glintmark's windows under real window managers, as the X server and the window manager see
+// them: the main window, the library editor and its name prompt each keep one size, the size
+// their layout asks for, and their frames offer what they should: a close box everywhere, a
+// minimise box on the main window only, never resizing or maximising, also when a task bar asks
+// for it.
+
+#include "CAddCatDlg.h"
+#include "CListEditDlg.h"
+#include "DesktopPart.h"
+#include "FlashDlg.h"
+#include "MessageBox.h"
+#include "X11Desktop.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+constexpr int kDesktopTimeoutMs = 15000;
+
+X11Desktop::Window xWindow(QWidget *widget)
+{
+    return X11Desktop::Window(widget->winId());
+}
+
+// A shown window as Qt and the X server see it.
+struct Frame
+{
+    bool shown = false;
+    QSize layoutSize;
+    X11Desktop::FrameReport x;
+    bool maximisedForQt = false;
+};
+
+Frame readFrame(QWidget *window)
+{
+    Frame frame;
+    frame.shown = QTest::qWaitForWindowExposed(window, kDesktopTimeoutMs);
+    frame.layoutSize = window->sizeHint();
+    frame.x = X11Desktop::reportFrame(xWindow(window), kDesktopTimeoutMs);
+    QCoreApplication::processEvents();
+    frame.maximisedForQt = window->isMaximized();
+    return frame;
+}
+
+enum class Role { MainWindow, Dialog };
+
+void verifyFrame(const char *name, const Frame &frame, Role role, std::optional<X11Desktop::Window> transientFor)
+{
+    qInfo("The frame of %s", name);
+    const X11Desktop::FrameReport &x = frame.x;
+    QVERIFY2(frame.shown, "the window did not open");
+    QVERIFY2(x.managed, "the window manager did not take the window on");
+
+    // One size, the one the layout asks for.
+    QVERIFY(x.sizeHints.minimum);
+    QVERIFY(x.sizeHints.maximum);
+    QCOMPARE(*x.sizeHints.minimum, *x.sizeHints.maximum);
+    QCOMPARE(*x.sizeHints.minimum, x.size);
+    QCOMPARE(x.size, frame.layoutSize);
+
+    // What the window asks of any window manager.
+    const bool mainWindow = role == Role::MainWindow;
+    QVERIFY(x.motifHints.functions);
+    QVERIFY(x.motifHints.decorations);
+    QVERIFY(*x.motifHints.functions & X11Desktop::kMotifFunctionClose);
+    QVERIFY(!(*x.motifHints.functions & X11Desktop::kMotifFunctionMaximize));
+    QVERIFY(!(*x.motifHints.decorations & X11Desktop::kMotifDecorationMaximize));
+    QCOMPARE(bool(*x.motifHints.functions & X11Desktop::kMotifFunctionMinimize), mainWindow);
+    QCOMPARE(bool(*x.motifHints.decorations & X11Desktop::kMotifDecorationMinimize), mainWindow);
+
+    // What the window manager offers, where it says; one that does not goes by the Motif hints
+    // above and the fixed size.
+    if (x.actionsPublished) {
+        const QByteArrayList &actions = x.allowedActions;
+        QVERIFY2(!actions.contains("_NET_WM_ACTION_RESIZE"), actions.join(' '));
+        QVERIFY2(!actions.contains("_NET_WM_ACTION_MAXIMIZE_HORZ"), actions.join(' '));
+        QVERIFY2(!actions.contains("_NET_WM_ACTION_MAXIMIZE_VERT"), actions.join(' '));
+        QVERIFY2(actions.contains("_NET_WM_ACTION_CLOSE"), actions.join(' '));
+        if (!mainWindow)
+            QEXPECT_FAIL("openbox", "openbox lets any dialog be minimised, together with the window it belongs to; "
+                                    "no hint of the dialog's takes that away", Continue);
+        QVERIFY2(actions.contains("_NET_WM_ACTION_MINIMIZE") == mainWindow, actions.join(' '));
+    } else {
+        qInfo("The window manager does not publish _NET_WM_ALLOWED_ACTIONS: checked the Motif hints only");
+    }
+
+    // A main window is a normal window with a task-bar entry; a dialog belongs to its window.
+    QCOMPARE(x.transientFor, transientFor);
+    if (mainWindow)
+        QVERIFY2(x.windowType.isEmpty() || x.windowType == QByteArrayList{"_NET_WM_WINDOW_TYPE_NORMAL"},
+                 x.windowType.join(' '));
+    else
+        QVERIFY2(x.windowType.contains("_NET_WM_WINDOW_TYPE_DIALOG"), x.windowType.join(' '));
+
+    // A task bar's maximise request changes nothing.
+    QVERIFY2(x.maximiseAnswered, "the window manager did not answer");
+    QVERIFY2(!x.stateAfterMaximise.contains("_NET_WM_STATE_MAXIMIZED_HORZ"), x.stateAfterMaximise.join(' '));
+    QVERIFY2(!x.stateAfterMaximise.contains("_NET_WM_STATE_MAXIMIZED_VERT"), x.stateAfterMaximise.join(' '));
+    QCOMPARE(x.sizeAfterMaximise, x.size);
+    QCOMPARE(x.frameSizeAfterMaximise, x.frameSize);
+    QVERIFY(!frame.maximisedForQt);
+}
+
+bool isFixed(QWidget *window)
+{
+    const X11Desktop::SizeHints hints = X11Desktop::sizeHints(xWindow(window));
+    return hints.minimum && hints.maximum && *hints.minimum == window->size() && *hints.maximum == window->size();
+}
+
+bool copyShippedFiles(const QTemporaryDir &dir)
+{
+    for (const char *name : {"List.txt", "check.txt", "font.dat"}) {
+        const QString target = dir.filePath(QLatin1String(name));
+        if (!QFile::copy(QDir(QStringLiteral(GLINTMARK_RES_DIR)).filePath(QLatin1String(name)), target))
+            return false;
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return true;
+}
+
+// Sets the application's font for as long as it lives.
+class ApplicationFont
+{
+public:
+    explicit ApplicationFont(const QFont &font)
+        : m_before(QApplication::font())
+    {
+        QApplication::setFont(font);
+    }
+    ~ApplicationFont() { QApplication::setFont(m_before); }
+    ApplicationFont(const ApplicationFont &) = delete;
+    ApplicationFont &operator=(const ApplicationFont &) = delete;
+
+private:
+    QFont m_before;
+};
+
+} // namespace
+
+class WindowFramesTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_settingsDir;
+    QTemporaryDir m_dataDir;
+
+    std::unique_ptr<CFlashDlg> mainWindow() const
+    {
+        return std::make_unique<CFlashDlg>(
+            QStringList{m_dataDir.path(), m_dataDir.filePath("user"), m_dataDir.filePath("share")});
+    }
+
+    // The fixed sizes of the main window, the editor over it and the prompt over the editor.
+    QList<QSize> fixedSizes()
+    {
+        auto window = mainWindow();
+        CListEditDlg editor(CListEditDlg::LibraryTable{}, window.get());
+        CAddCatDlg prompt(QLatin1String(CListEditDlg::kCategoryHeading), QLatin1String(CListEditDlg::kCategoryLabel),
+                          &editor);
+        QList<QSize> sizes;
+        for (QWidget *shown : std::initializer_list<QWidget *>{window.get(), &editor, &prompt}) {
+            shown->show();
+            if (!QTest::qWaitForWindowExposed(shown))
+                return {};
+            X11Desktop::sync();
+            if (!isFixed(shown))
+                return {};
+            sizes << shown->size();
+        }
+        return sizes;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb") || !X11Desktop::isAvailable())
+            QSKIP("needs an X server (platform xcb)");
+        QVERIFY(m_settingsDir.isValid());
+        QVERIFY(copyShippedFiles(m_dataDir));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QApplication::setApplicationName(QStringLiteral("Glintmark"));
+        MessageBox::setHandler([](const MessageBox::Request &) { return QMessageBox::Ok; });
+    }
+
+    void cleanupTestCase() { MessageBox::setHandler({}); }
+
+    // The main window, then the editor opened from its EDIT button, then the prompt opened from
+    // the editor's button for a new category, each while the one before stays open.
+    void framesUnderWindowManager_data()
+    {
+        QTest::addColumn<QString>("windowManager");
+        for (const QString &name : DesktopPart::windowManagers())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void framesUnderWindowManager()
+    {
+        QFETCH(QString, windowManager);
+        DesktopPart part;
+        QVERIFY2(part.start(DesktopPart::windowManager(windowManager)), qPrintable(part.errorString()));
+
+        auto window = mainWindow();
+        window->show();
+        const Frame mainFrame = readFrame(window.get());
+
+        Frame editorFrame;
+        Frame promptFrame;
+        X11Desktop::Window editorWindow = 0;
+        // Each dialog is read inside its own event loop and then closed, whatever was found.
+        QTimer::singleShot(0, window.get(), [&] {
+            auto *editor = qobject_cast<CListEditDlg *>(QApplication::activeModalWidget());
+            if (!editor) {
+                if (QWidget *other = QApplication::activeModalWidget())
+                    other->close();
+                return;
+            }
+            editorFrame = readFrame(editor);
+            editorWindow = xWindow(editor);
+            QTimer::singleShot(0, editor, [&] {
+                QWidget *modal = QApplication::activeModalWidget();
+                if (auto *prompt = qobject_cast<CAddCatDlg *>(modal))
+                    promptFrame = readFrame(prompt);
+                if (modal && modal != editor)
+                    modal->close();
+            });
+            editor->findChild<QPushButton *>(QStringLiteral("addCategory"))->click();
+            editor->reject();
+        });
+        window->findChild<QPushButton *>(QStringLiteral("edit"))->click();
+
+        verifyFrame("the main window", mainFrame, Role::MainWindow, std::nullopt);
+        if (QTest::currentTestFailed())
+            return;
+        verifyFrame("the library editor", editorFrame, Role::Dialog, xWindow(window.get()));
+        if (QTest::currentTestFailed())
+            return;
+        verifyFrame("the name prompt", promptFrame, Role::Dialog, editorWindow);
+    }
+
+    // The fixed sizes are the layouts': a larger system font gives a larger main window and
+    // prompt, whose texts are in that font, and never a smaller editor, whose lists, titles and
+    // buttons keep their sizes.
+    void sizesFollowTheFont_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<bool>("grows");
+        QTest::newRow("main window") << 0 << true;
+        QTest::newRow("library editor") << 1 << false;
+        QTest::newRow("name prompt") << 2 << true;
+    }
+    void sizesFollowTheFont()
+    {
+        QFETCH(int, window);
+        QFETCH(bool, grows);
+        const QList<QSize> normal = fixedSizes();
+        QCOMPARE(normal.size(), 3);
+        QFont larger = QApplication::font();
+        larger.setPointSizeF(larger.pointSizeF() * 1.5);
+        const ApplicationFont largerFont(larger);
+        const QList<QSize> grown = fixedSizes();
+        QCOMPARE(grown.size(), 3);
+        const QSize before = normal[window];
+        const QSize after = grown[window];
+        const QByteArray sizes = QByteArray::number(after.width()) + "x" + QByteArray::number(after.height())
+            + " with the larger font, " + QByteArray::number(before.width()) + "x" + QByteArray::number(before.height())
+            + " without";
+        QVERIFY2(after.width() >= before.width() && after.height() >= before.height(), sizes);
+        if (grows)
+            QVERIFY2(after.width() > before.width() && after.height() > before.height(), sizes);
+    }
+};
+
+QTEST_MAIN(WindowFramesTest)
+#include "tst_windowframes.moc"
