@@ -53,8 +53,8 @@ enum class Role { MainWindow, Dialog };
 
 void verifyFrame(const char *name, const Frame &frame, Role role, std::optional<X11Desktop::Window> transientFor)
 {
-    qInfo("The frame of %s", name);
     const X11Desktop::FrameReport &x = frame.x;
+    qInfo("The frame of %s; the window manager allows: %s", name, x.allowedActions.join(' ').constData());
     QVERIFY2(frame.shown, "the window did not open");
     QVERIFY2(x.managed, "the window manager did not take the window on");
 

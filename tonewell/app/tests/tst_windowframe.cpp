@@ -98,6 +98,7 @@ private slots:
 
         QVERIFY2(shown, "the window did not open");
         QVERIFY2(x.managed, "the window manager did not take the window on");
+        qInfo("The window manager allows: %s", x.allowedActions.join(' ').constData());
 
         // One size, the one the layout asks for.
         QVERIFY(isFixed(x.sizeHints, x.size));
