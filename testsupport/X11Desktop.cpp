@@ -333,6 +333,26 @@ bool waitForWindowManager(Window client, int timeoutMs)
     return QTest::qWaitFor([&] { return isAbove() == wasAbove; }, timeoutMs);
 }
 
+bool waitUntilManaging(int timeoutMs)
+{
+    const Window probe = xcb_generate_id(xcb());
+    xcb_create_window(xcb(), XCB_COPY_FROM_PARENT, probe, root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(xcb(), probe);
+    // Each look touches a property of the root window, which the window manager hears of: woken,
+    // it also handles what it had put aside while it was starting.
+    const std::uint32_t wakeUp = atom("_TESTSUPPORT_WAKE_UP");
+    const bool managed = QTest::qWaitFor([&] {
+        xcb_change_property(xcb(), XCB_PROP_MODE_REPLACE, root(), wakeUp, XCB_ATOM_CARDINAL, 32, 0, nullptr);
+        sync();
+        return wmState(probe).has_value();
+    }, timeoutMs);
+    xcb_delete_property(xcb(), root(), wakeUp);
+    xcb_destroy_window(xcb(), probe);
+    sync();
+    return managed;
+}
+
 FrameReport reportFrame(Window client, int timeoutMs)
 {
     FrameReport report;

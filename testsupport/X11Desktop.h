@@ -90,6 +90,12 @@ void askToKeepAbove(Window client, bool above);
 // when the window manager did not answer in time.
 bool waitForWindowManager(Window client, int timeoutMs = 10000);
 
+// Maps a small window of its own, waits up to `timeoutMs` until the window manager has taken it
+// on, and destroys it again: a window manager that has just taken WM_S0 may not handle requests
+// yet. openbox 3.6 leaves those that come while it starts waiting until some later event reaches
+// it; this sends it such events while it waits. False when the window manager took nothing on.
+bool waitUntilManaging(int timeoutMs = 15000);
+
 // A managed window's frame as the X server holds it, and the window once the window manager
 // has answered a task bar's request to maximise it.
 struct FrameReport
