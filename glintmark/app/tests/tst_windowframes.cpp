@@ -205,6 +205,7 @@ private slots:
         QFETCH(QString, windowManager);
         DesktopPart part;
         QVERIFY2(part.start(DesktopPart::windowManager(windowManager)), qPrintable(part.errorString()));
+        QVERIFY2(X11Desktop::waitUntilManaging(kDesktopTimeoutMs), "the window manager takes no window on");
 
         auto window = mainWindow();
         window->show();

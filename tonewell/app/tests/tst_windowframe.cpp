@@ -80,6 +80,7 @@ private slots:
         QFETCH(QString, windowManager);
         DesktopPart part;
         QVERIFY2(part.start(DesktopPart::windowManager(windowManager)), qPrintable(part.errorString()));
+        QVERIFY2(X11Desktop::waitUntilManaging(kDesktopTimeoutMs), "the window manager takes no window on");
 
         auto dialog = window();
         bool shown = false;
