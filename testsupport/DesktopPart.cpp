@@ -40,7 +40,7 @@ DesktopPart::Recipe DesktopPart::panelSettings(const QString &configHome)
 
 DesktopPart::Recipe DesktopPart::statusNotifierHost(const QString &configHome)
 {
-    return {QStringLiteral("xfce4-panel"), {}, {}, QStringLiteral("org.kde.StatusNotifierWatcher"),
+    return {QStringLiteral("xfce4-panel"), {QStringLiteral("--disable-wm-check")}, {}, QStringLiteral("org.kde.StatusNotifierWatcher"),
             {QStringLiteral("XDG_CONFIG_HOME=") + configHome}};
 }
 
@@ -87,6 +87,12 @@ bool DesktopPart::start(const Recipe &recipe, int timeoutMs)
     if (!ready || !isReady(recipe)) {
         m_error = recipe.program + (ready ? QStringLiteral(" ended: ") : QStringLiteral(" did not get ready: "))
             + QString::fromLocal8Bit(m_process->readAll());
+        stop();
+        return false;
+    }
+    // A window manager owns its selection before it takes windows on.
+    if (recipe.selection == "WM_S0" && !X11Desktop::waitUntilManaging(timeoutMs)) {
+        m_error = recipe.program + QStringLiteral(" does not take windows on");
         stop();
         return false;
     }

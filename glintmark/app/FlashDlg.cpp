@@ -527,6 +527,11 @@ void CFlashDlg::OnTrayShown(bool onScreen)
         m_restorePos = pos();
         m_trayState = TrayState::InTray;
         hide();
+        // The native window goes too, and with it the minimised state that the window manager gave
+        // it: Qt would map a withdrawn window that it still takes for minimised as iconic again.
+        // Brought back, the window is made afresh in its normal state.
+        destroy();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
         return;
     }
     // The icon did not come, or its host went away and took the only way back with it: the
@@ -536,16 +541,20 @@ void CFlashDlg::OnTrayShown(bool onScreen)
     m_tray.RemoveIcon();
     if (wasHidden) {
         move(m_restorePos);
-        setWindowState(windowState() | Qt::WindowMinimized);
+        // Window managers iconify a window they manage; one mapped asking to start iconic is
+        // not always taken as such.
         show();
+        setWindowState(windowState() | Qt::WindowMinimized);
     }
 }
 
 void CFlashDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
 {
     // A press of either button on an embedded icon, or a StatusNotifierItem's activation or
-    // secondary activation, brings the window back.
+    // secondary activation, brings the window back. So does a double click: that is what a press
+    // on a new icon looks like soon after a press on the last one at the same place.
     const bool restores = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context
+        || reason == QSystemTrayIcon::DoubleClick
         || (reason == QSystemTrayIcon::MiddleClick && m_tray.IsStatusNotifierItem());
     if (restores)
         OnShowDialog();

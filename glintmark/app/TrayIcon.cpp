@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QEvent>
@@ -23,6 +24,23 @@ namespace {
 
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+
+// Qt carries the icon as a StatusNotifierItem when a host is registered the first time it is
+// asked, and as an XEmbed icon otherwise, for the rest of the process. The same question, asked
+// at the same moment, tells which it is before the icon exists, so that the menu is there when
+// the host first reads the item.
+bool statusNotifierHostAtFirstAsking()
+{
+    static const bool registered = [] {
+        QDBusMessage get = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath,
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("Get"));
+        get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+        const QDBusReply<QDBusVariant> reply = QDBusConnection::sessionBus().call(get);
+        return reply.isValid() && reply.value().variant().toBool();
+    }();
+    return registered;
+}
 
 // Qt's XEmbed icon is a top-level widget of its own, made when the icon is shown.
 QWidget *embeddedIconWidget()
@@ -173,9 +191,11 @@ bool CTrayIcon::AddIcon()
 {
     if (m_hTrayIcon.isNull() || m_bShown)
         return false;
-    const bool firstShowing = !m_icon;
-    if (firstShowing) {
+    if (!m_icon) {
+        m_bStatusNotifier = statusNotifierHostAtFirstAsking();
         m_icon = std::make_unique<QSystemTrayIcon>(m_hTrayIcon, m_owner);
+        if (m_bStatusNotifier)
+            m_icon->setContextMenu(m_menu);
         m_icon->setObjectName(QStringLiteral("trayIcon"));
         // Queued, so that nothing the handler does (such as removing the icon) happens inside
         // the icon's own event.
@@ -196,13 +216,12 @@ bool CTrayIcon::AddIcon()
     m_icon->show();
 
     QWidget *embedded = embeddedIconWidget();
-    const bool available = embedded || IsAvailable();
-    if (firstShowing && available) {
-        // Qt picks the kind of icon once, when it is first made.
-        m_bStatusNotifier = !embedded;
-        if (m_bStatusNotifier && m_menu)
-            m_icon->setContextMenu(m_menu);
+    if (embedded && m_bStatusNotifier) {
+        // Guessed wrong after all: an embedded icon with a menu would open it on a right press.
+        m_bStatusNotifier = false;
+        m_icon->setContextMenu(nullptr);
     }
+    const bool available = embedded || IsAvailable();
     if (!available) {
         qCWarning(lcGlintmark) << "no notification area to show the icon in";
         QMetaObject::invokeMethod(watch, [this, watch] { reportShown(watch, false); }, Qt::QueuedConnection);
@@ -251,6 +270,7 @@ void CTrayIcon::reportShown(QObject *watch, bool onScreen)
 
 bool CTrayIcon::IsAvailable()
 {
+    statusNotifierHostAtFirstAsking();
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
