@@ -1,10 +1,12 @@
 // The application around the main window: it runs until the user leaves the window, and
 // hiding the window (as in the notification area) or closing a message box does not end it.
 
+#include "CListEditDlg.h"
 #include "FlashApp.h"
 #include "FlashDlg.h"
 #include "MessageBox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QSettings>
@@ -12,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 namespace {
 
@@ -77,6 +81,86 @@ private slots:
         QCOMPARE(QFileInfo(dir.filePath("check.txt")).size(), 10000);
         QCOMPARE(QFileInfo(dir.filePath("font.dat")).size(), 44);
         MessageBox::setHandler({});
+    }
+
+    // Ended from outside, the program writes its files as leaving does and asks nothing, also
+    // with a dialog open: TERM, HUP and INT, and the session manager's end of the session (which
+    // reaches the program as the whole application quitting). A file that cannot be written is
+    // reported on standard error instead of in a box that nobody would answer.
+    void endedFromOutside_data()
+    {
+        QTest::addColumn<int>("signalNumber"); // 0: the session ends
+        QTest::addColumn<bool>("editorOpen");
+        QTest::addColumn<bool>("fontFileUnwritable");
+        for (const auto &[name, number] : {std::pair{"TERM", SIGTERM}, {"HUP", SIGHUP}, {"INT", SIGINT}})
+            QTest::addRow("%s", name) << number << false << false;
+        QTest::newRow("TERM with the editor open") << int(SIGTERM) << true << false;
+        QTest::newRow("the session ends") << 0 << false << false;
+        QTest::newRow("the session ends with the editor open") << 0 << true << false;
+        QTest::newRow("TERM, font.dat cannot be written") << int(SIGTERM) << false << true;
+        QTest::newRow("the session ends, font.dat cannot be written") << 0 << false << true;
+    }
+    void endedFromOutside()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(bool, editorOpen);
+        QFETCH(bool, fontFileUnwritable);
+        QTemporaryDir dir;
+        QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QFile list(dir.filePath("List.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("Calm;I breathe;") == 15);
+        list.close();
+        if (fontFileUnwritable)
+            QVERIFY(QDir(dir.path()).mkdir("font.dat"));
+        QStringList asked;
+        MessageBox::setHandler([&](const MessageBox::Request &request) {
+            asked << request.text;
+            return QMessageBox::Ok;
+        });
+        if (fontFileUnwritable)
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("font\\.dat"));
+
+        bool editorShown = false;
+        const auto endFromOutside = [signalNumber] {
+            if (signalNumber != 0) {
+                ::raise(signalNumber);
+            } else {
+                QEvent quit(QEvent::Quit);
+                QCoreApplication::sendEvent(qApp, &quit);
+            }
+        };
+        QTimer::singleShot(0, qApp, [&] {
+            CFlashDlg *window = mainWindow();
+            if (!window)
+                return;
+            asked.clear(); // what start-up reported about the missing files
+            if (!editorOpen) {
+                endFromOutside();
+                return;
+            }
+            QTimer::singleShot(0, qApp, [&] {
+                editorShown = qobject_cast<CListEditDlg *>(QApplication::activeModalWidget()) != nullptr;
+                endFromOutside();
+            });
+            window->OnEdit();
+        });
+        auto *app = static_cast<CFlashApp *>(qApp);
+        QCOMPARE(app->InitInstance({dir.path(), dir.filePath("user"), dir.filePath("share")}), 0);
+        MessageBox::setHandler({});
+        const bool unattended = MessageBox::isUnattended();
+        MessageBox::setUnattended(false);
+
+        QVERIFY(!mainWindow());
+        QCOMPARE(editorShown, editorOpen);
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(asked, QStringList());
+        QVERIFY(unattended);
+        QCOMPARE(QFileInfo(dir.filePath("check.txt")).size(), 10000);
+        if (fontFileUnwritable)
+            QVERIFY(QFileInfo(dir.filePath("font.dat")).isDir());
+        else
+            QCOMPARE(QFileInfo(dir.filePath("font.dat")).size(), 44);
     }
 };
 
