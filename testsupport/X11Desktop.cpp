@@ -380,6 +380,34 @@ FrameReport reportFrame(Window client, int timeoutMs)
     return report;
 }
 
+Window announceSelectionOwner(const char *selection)
+{
+    if (selectionOwner(selection) != XCB_WINDOW_NONE)
+        return 0;
+    const Window window = xcb_generate_id(xcb());
+    xcb_create_window(xcb(), XCB_COPY_FROM_PARENT, window, root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_set_selection_owner(xcb(), window, atom(selection), XCB_CURRENT_TIME);
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = root();
+    event.type = atom("MANAGER");
+    event.data.data32[0] = XCB_CURRENT_TIME;
+    event.data.data32[1] = atom(selection);
+    event.data.data32[2] = window;
+    xcb_send_event(xcb(), 0, root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char *>(&event));
+    sync();
+    return selectionOwner(selection) == window ? window : 0;
+}
+
+void destroyWindow(Window window)
+{
+    xcb_destroy_window(xcb(), window);
+    sync();
+}
+
 void sync()
 {
     const auto reply = own(xcb_get_input_focus_reply(xcb(), xcb_get_input_focus(xcb()), nullptr));

@@ -122,6 +122,12 @@ struct FrameReport
 // it can run inside a dialog's event loop.
 FrameReport reportFrame(Window client, int timeoutMs = 15000);
 
+// Takes `selection` with a window of the test's own, as a desktop part that announces itself
+// (MANAGER message to the root window) but then does nothing; 0 when it is taken already.
+// Destroying the window gives the selection up.
+Window announceSelectionOwner(const char *selection);
+void destroyWindow(Window window);
+
 // Waits for every request sent so far to reach the server.
 void sync();
 

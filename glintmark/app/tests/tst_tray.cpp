@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -488,6 +489,33 @@ private slots:
                                       && dialog->isMinimized(),
                                   describe(dialog.get()), kDesktopTimeoutMs);
         QVERIFY(!dialog->tray().IsShown());
+        QCOMPARE(dialog->trayState(), CFlashDlg::TrayState::Normal);
+    }
+
+    // A tray that takes its place on the desktop but never shows the icon: the window is never
+    // hidden without its icon, and stays minimised in the task bar. Last: Qt keeps taking the
+    // silent tray for the desktop's tray after it is gone.
+    void iconThatNeverComesLeavesTheWindowInTheTaskBar_data() { addWindowManagerRows(); }
+    void iconThatNeverComesLeavesTheWindowInTheTaskBar()
+    {
+        if (kStatusNotifier)
+            QSKIP("a StatusNotifierItem is on screen once its host lists it");
+        m_trayHost.stop();
+        const X11Desktop::Window silentTray = X11Desktop::announceSelectionOwner("_NET_SYSTEM_TRAY_S0");
+        QVERIFY(silentTray);
+        const auto releaseTray = qScopeGuard([&] { X11Desktop::destroyWindow(silentTray); });
+        QTRY_VERIFY_WITH_TIMEOUT(CTrayIcon::IsAvailable(), kDesktopTimeoutMs);
+        QTemporaryDir dir;
+        QVERIFY(copyShippedFiles(dir));
+        auto dialog = window(dir);
+        const bool minimised = iconify(xWindow(dialog.get()), [&] {
+            return inState(dialog.get(), X11Desktop::WmState::Iconic) && dialog->tray().IsShown();
+        });
+        QVERIFY2(minimised, describe(dialog.get()));
+        // The host had its time and let it pass: the icon is given up, the window never hidden.
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->tray().IsShown(), CTrayIcon::kShowTimeoutMs + kDesktopTimeoutMs);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(inState(dialog.get(), X11Desktop::WmState::Iconic));
         QCOMPARE(dialog->trayState(), CFlashDlg::TrayState::Normal);
     }
 };
