@@ -11,10 +11,10 @@ function(project_add_test name)
   add_test(NAME ${name}${TEST_NAME_SUFFIX} COMMAND ${name})
   set(env QT_QPA_PLATFORM=offscreen ${ARG_ENVIRONMENT})
   if(SANITIZE MATCHES "thread")
-    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp")
   elseif(SANITIZE)
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1" "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-                    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+                    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp")
   endif()
   set_tests_properties(${name}${TEST_NAME_SUFFIX} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
                        LABELS "${ARG_LABELS}")

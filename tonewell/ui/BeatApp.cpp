@@ -2,12 +2,13 @@
 
 #include "BeatDlg.h"
 #include "Program.h"
+#include "TonewellVersion.h"
 
 CBeatApp::CBeatApp(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(kProgramId);
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(QLatin1String(kProgramVersion));
     setDesktopFileName(kProgramId);
     setWindowIcon(programIcon());
 }

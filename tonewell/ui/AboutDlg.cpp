@@ -1,6 +1,7 @@
 #include "AboutDlg.h"
 
 #include "Program.h"
+#include "TonewellVersion.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -18,7 +19,7 @@ CAboutDlg::CAboutDlg(QWidget *parent)
     icon->setPixmap(programIcon().pixmap(32, 32));
     icon->setAccessibleName(QStringLiteral("Tonewell icon"));
 
-    auto *version = new QLabel(QStringLiteral("Tonewell Version 1.0"), this);
+    auto *version = new QLabel(QStringLiteral("Tonewell Version ") + QLatin1String(kProgramVersion), this);
     version->setObjectName(QStringLiteral("version"));
     version->setAccessibleName(version->text());
     auto *blurb = new QLabel(QStringLiteral("A binaural-beat player."), this);

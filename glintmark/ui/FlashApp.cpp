@@ -3,6 +3,7 @@
 #include "DataLocations.h"
 #include "FlashDlg.h"
 #include "FlashProgram.h"
+#include "GlintmarkVersion.h"
 #include "MessageBox.h"
 #include "TerminationSignals.h"
 
@@ -16,7 +17,7 @@ CFlashApp::CFlashApp(int &argc, char **argv)
     // Per-user settings (the short-display notice's "don't show again") go to
     // ~/.config/glintmark/.
     setOrganizationName(kProgramId);
-    setApplicationVersion(QStringLiteral("2.1"));
+    setApplicationVersion(QLatin1String(kProgramVersion));
     setDesktopFileName(kProgramId);
     setWindowIcon(programIcon());
     // The main window hides while it waits in the notification area, and the last message box

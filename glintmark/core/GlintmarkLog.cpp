@@ -1,0 +1,3 @@
+#include "GlintmarkLog.h"
+
+Q_LOGGING_CATEGORY(lcGlintmark, "glintmark")

@@ -1,9 +1,0 @@
-#include "Program.h"
-
-QIcon programIcon()
-{
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/tonewell/icons/%1/tonewell.png").arg(size), QSize(size, size));
-    return icon;
-}

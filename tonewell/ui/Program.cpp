@@ -1,0 +1,9 @@
+#include "Program.h"
+
+#include "ProgramIcon.h"
+#include "TonewellVersion.h"
+
+QIcon programIcon()
+{
+    return programIconInSizes(kProgramId, kProgramIconSizes);
+}
