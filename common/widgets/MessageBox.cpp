@@ -73,7 +73,7 @@ QMessageBox::StandardButton show(const Request &request)
 
 void showFileError(QWidget *parent, const QString &programName, const FileError &error)
 {
-    show({parent, QMessageBox::Critical, programName, error.message(), QMessageBox::Ok});
+    show({.parent = parent, .icon = QMessageBox::Critical, .title = programName, .text = error.message()});
 }
 
 void setHandler(Handler handler)

@@ -57,9 +57,6 @@ public:
     // The folder that holds the three files; empty means the current directory.
     void SetFolder(const QString &folder);
     QString folder() const { return m_strFolder; }
-    QString listPath() const { return m_strListPath; }
-    QString checkPath() const { return m_strCheckPath; }
-    QString fontPath() const { return m_strFontPath; }
     QString listBackupPath() const { return m_strListPath + QLatin1String(kBackupSuffix); }
     QString checkBackupPath() const { return m_strCheckPath + QLatin1String(kBackupSuffix); }
 

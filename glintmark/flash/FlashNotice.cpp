@@ -10,8 +10,10 @@ void showShortDisplayNotice()
     if (settings.value(kShortDisplayNoticeSetting, false).toBool())
         return;
     bool dontShowAgain = false;
-    MessageBox::show({nullptr, QMessageBox::NoIcon, kShortDisplayNoticeCaption, kShortDisplayNoticeText,
-                      QMessageBox::Ok, kDontShowAgainText, &dontShowAgain});
+    MessageBox::show({.title = kShortDisplayNoticeCaption,
+                      .text = kShortDisplayNoticeText,
+                      .checkBoxText = kDontShowAgainText,
+                      .checked = &dontShowAgain});
     if (dontShowAgain)
         settings.setValue(kShortDisplayNoticeSetting, true);
 }

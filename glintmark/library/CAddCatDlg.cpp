@@ -106,8 +106,7 @@ void CAddCatDlg::OnOK()
     else if (LibraryEdit::containsFieldSeparator(m_strText))
         refusal = kSeparatorText;
     if (refusal) {
-        MessageBox::show({this, QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                          QLatin1String(refusal), QMessageBox::Ok});
+        MessageBox::show({.parent = this, .title = QCoreApplication::applicationName(), .text = QLatin1String(refusal)});
         return;
     }
     accept();

@@ -161,8 +161,7 @@ void CListEditDlg::FillAffirmationTree()
 
 void CListEditDlg::showMessage(const char *text)
 {
-    MessageBox::show({this, QMessageBox::NoIcon, QCoreApplication::applicationName(), QLatin1String(text),
-                      QMessageBox::Ok});
+    MessageBox::show({.parent = this, .title = QCoreApplication::applicationName(), .text = QLatin1String(text)});
 }
 
 void CListEditDlg::OnSelChangedCategories()

@@ -304,7 +304,7 @@ void CFlashDlg::OnInitDialog()
     for (const FileError &error : errors)
         MessageBox::showFileError(nullptr, kProgramName, error);
     if (const QString notice = m_library.libraryNotice(); !notice.isEmpty())
-        MessageBox::show({nullptr, QMessageBox::Warning, kProgramName, notice, QMessageBox::Ok});
+        MessageBox::show({.icon = QMessageBox::Warning, .title = kProgramName, .text = notice});
 }
 
 void CFlashDlg::FillLists()
@@ -365,16 +365,22 @@ void CFlashDlg::OnStart()
         return;
     }
     if (m_tree->CollectTicked(*m_flashTexts) == 0) {
-        MessageBox::show({this, QMessageBox::NoIcon, kProgramName, QLatin1String(kNothingTickedText), QMessageBox::Ok});
+        MessageBox::show({.parent = this, .title = kProgramName, .text = QLatin1String(kNothingTickedText)});
         return;
     }
     const FlashSettings defaults;
-    m_pDrawDlg = m_overlayFactory({*m_flashTexts, selectedLocation(),
-                                   selectedMilliseconds(m_comboEvery, defaults.intervalIndex),
-                                   selectedMilliseconds(m_comboFor, defaults.durationIndex), m_flashFont, m_textColor});
+    m_pDrawDlg = m_overlayFactory({.texts = *m_flashTexts,
+                                   .location = selectedLocation(),
+                                   .intervalMs = selectedMilliseconds(m_comboEvery, defaults.intervalIndex),
+                                   .displayMs = selectedMilliseconds(m_comboFor, defaults.durationIndex),
+                                   .font = m_flashFont,
+                                   .textColor = m_textColor});
     // Create may first show the short-display notice and wait for the user.
     if (!m_pDrawDlg || !m_pDrawDlg->Create())
-        MessageBox::show({this, QMessageBox::Warning, kProgramName, QLatin1String(kErrorCreatingText), QMessageBox::Ok});
+        MessageBox::show({.parent = this,
+                          .icon = QMessageBox::Warning,
+                          .title = kProgramName,
+                          .text = QLatin1String(kErrorCreatingText)});
     if (m_pDrawDlg)
         m_pDrawDlg->show();
     m_bFlashing = true;
@@ -405,7 +411,7 @@ void CFlashDlg::OnEdit()
 
 void CFlashDlg::OnFont()
 {
-    Font chooser(m_flashFont, m_textColor, this);
+    glintmark::Font chooser(m_flashFont, m_textColor, this);
     if (chooser.exec() != QDialog::Accepted)
         return;
     // The face lasts for this run; the file keeps the size and style, always in Arial.
@@ -448,9 +454,15 @@ void CFlashDlg::OnCancel()
 {
     if (const std::optional<FileError> error = WriteFiles()) {
         const QMessageBox::StandardButton answer = MessageBox::show(
-            {this, QMessageBox::Critical, kProgramName, error->message(), QMessageBox::Ok | QMessageBox::Discard,
-             {}, nullptr, QLatin1String(kNotSavedText),
-             {{QMessageBox::Discard, QLatin1String(kLeaveWithoutSavingText)}}, QMessageBox::Ok, QMessageBox::Ok});
+            {.parent = this,
+             .icon = QMessageBox::Critical,
+             .title = kProgramName,
+             .text = error->message(),
+             .buttons = QMessageBox::Ok | QMessageBox::Discard,
+             .informativeText = QLatin1String(kNotSavedText),
+             .buttonTexts = {{QMessageBox::Discard, QLatin1String(kLeaveWithoutSavingText)}},
+             .defaultButton = QMessageBox::Ok,
+             .escapeButton = QMessageBox::Ok});
         if (answer != QMessageBox::Discard)
             return;
     }

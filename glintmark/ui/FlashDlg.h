@@ -37,9 +37,9 @@ public:
     enum ControlId {
         IDC_TREE = 1000,
         IDC_FRAME_SELECT = 1001,
-        IDC_TOP = 1002,
-        IDC_CENTER = 1003,
-        IDC_CENTER_LEFT = 1004,
+        IDC_TOP = LocationButton::Top,
+        IDC_CENTER = LocationButton::Center,
+        IDC_CENTER_LEFT = LocationButton::CenterLeft,
         IDC_DISPLAY_EVERY = 1006,
         IDC_DISPLAY_FOR = 1007,
         IDC_EDIT = 1008,
@@ -50,7 +50,7 @@ public:
         IDC_HELP = 1019,
         IDC_FONT = 1023,
         IDC_FRAME_WELCOME = 1027,
-        IDC_BOTTOM = 1028,
+        IDC_BOTTOM = LocationButton::Bottom,
     };
 
     static constexpr char kWelcomeText[] = "Welcome to Glintmark!  ";
@@ -117,7 +117,6 @@ public:
     QColor textColor() const { return m_textColor; }
     const CTrayIcon &tray() const { return m_tray; }
     TrayState trayState() const { return m_trayState; }
-    QString helpPath() const { return m_strHelpPath; }
 
 public slots:
     void OnStart();

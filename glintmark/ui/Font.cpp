@@ -1,6 +1,7 @@
 #include "Font.h"
 
 #include "DialogLook.h"
+#include "FontSize.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -27,16 +28,6 @@
 namespace {
 
 constexpr int kStandardSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
-constexpr double kMinPoints = 1.0;
-constexpr double kMaxPoints = 1000.0;
-
-// The user's decimal point, and no thousands separator, so that a size shown can be typed back.
-QLocale sizeLocale()
-{
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
-    return locale;
-}
 
 QIcon swatch(const QColor &color)
 {
@@ -88,6 +79,8 @@ QLineEdit *newEdit(const QString &accessibleName, const char *objectName, QWidge
 
 } // namespace
 
+namespace glintmark {
+
 Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     : QDialog(parent)
     , m_initial(initial)
@@ -105,9 +98,9 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     m_editStyle->setReadOnly(true);
     m_listStyle = newList(QStringLiteral("Font styles"), "styleList", this);
     m_editSize = newEdit(QStringLiteral("Size"), "size", this);
-    auto *sizeValidator = new QDoubleValidator(kMinPoints, kMaxPoints, 2, m_editSize);
+    auto *sizeValidator = new QDoubleValidator(FontSize::kMinPoints, FontSize::kMaxPoints, 2, m_editSize);
     sizeValidator->setNotation(QDoubleValidator::StandardNotation);
-    sizeValidator->setLocale(sizeLocale());
+    sizeValidator->setLocale(FontSize::locale());
     m_editSize->setValidator(sizeValidator);
     m_listSize = newList(QStringLiteral("Sizes"), "sizeList", this);
 
@@ -197,9 +190,9 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     if (m_initial.pixelSize() > 0)
         m_nInitialPixels = m_initial.pixelSize();
     else if (m_initial.pointSizeF() > 0)
-        m_nInitialPixels = pixelsOfPoints(m_initial.pointSizeF());
+        m_nInitialPixels = FontSize::pixelsOfPoints(m_initial.pointSizeF());
     m_nPixels = m_nInitialPixels;
-    m_editSize->setText(sizeTextOfPixels(m_nInitialPixels));
+    m_editSize->setText(FontSize::textOfPixels(m_nInitialPixels));
     selectItem(m_listSize, findItem(m_listSize, m_editSize->text(), Qt::MatchExactly));
 
     m_checkStrikeOut->setChecked(m_initial.strikeOut());
@@ -230,26 +223,6 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
 
     UpdateSample();
     resize(sizeHint().expandedTo(QSize(560, 440)));
-}
-
-QString Font::sizeTextOfPixels(int pixels)
-{
-    if (pixels <= 0)
-        return {};
-    const double points = pixels * 72.0 / 96.0;
-    const int whole = qRound(points);
-    if (pixelsOfPoints(whole) == pixels)
-        return sizeLocale().toString(whole);
-    return sizeLocale().toString(std::floor(points * 10.0 + 0.5) / 10.0, 'f', 1);
-}
-
-int Font::pixelsOfSizeText(const QString &text)
-{
-    bool ok = false;
-    const double points = sizeLocale().toDouble(text.trimmed(), &ok);
-    if (!ok || !(points >= kMinPoints && points <= kMaxPoints))
-        return 0;
-    return pixelsOfPoints(points);
 }
 
 QListWidgetItem *Font::familyItem() const
@@ -337,7 +310,7 @@ void Font::OnSelchangeSize()
         return;
     }
     m_editSize->setText(item->text());
-    m_nPixels = pixelsOfSizeText(item->text());
+    m_nPixels = FontSize::pixelsOfText(item->text());
     UpdateSample();
 }
 
@@ -346,7 +319,7 @@ void Font::OnSizeTyped(const QString &text)
     selectItem(m_listSize, findItem(m_listSize, text, Qt::MatchExactly));
     // While the text is no size yet (empty, 0, a lone decimal point), the last size stands.
     if (m_editSize->hasAcceptableInput()) {
-        m_nPixels = pixelsOfSizeText(text);
+        m_nPixels = FontSize::pixelsOfText(text);
         UpdateSample();
     }
 }
@@ -396,3 +369,5 @@ void Font::UpdateSample()
     palette.setColor(QPalette::WindowText, m_color);
     m_staticSample->setPalette(palette);
 }
+
+} // namespace glintmark

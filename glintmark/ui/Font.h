@@ -15,8 +15,11 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 
+namespace glintmark {
+
 // The font chooser: family, style, size, underline, strike-out and the text colour, with a
-// sample, in the program's light-blue look. Sizes are points at 96 dots per inch, the density
+// sample, in the program's light-blue look. In a namespace of its own, because Xlib, which the
+// overlay includes, names a type Font too. Sizes are points at 96 dots per inch, the density
 // of the stored pixel heights. What the user leaves alone is handed back as it came, so an
 // unchanged font is stored unchanged; only a choice the user makes (a click, a key that moves
 // a list's selection, typing) changes a value, never the focus moving.
@@ -47,15 +50,6 @@ public:
     // The chosen font and colour; read them after exec() returned QDialog::Accepted.
     QFont selectedFont() const;
     QColor color() const { return m_color; }
-
-    // The stored heights are whole pixels, and one pixel is three quarters of a point. A height
-    // is shown as the simplest size that gives it back: the whole point size if one does, else
-    // the nearest tenth of a point. So every whole size picked or typed reads back as it was,
-    // and a size typed finer than a pixel reads back as the size of the height it gave.
-    static int pixelsOfPoints(double points) { return qRound(points * 96.0 / 72.0); }
-    static QString sizeTextOfPixels(int pixels);
-    // The pixel height of a size as shown or typed, or 0 when the text is no size.
-    static int pixelsOfSizeText(const QString &text);
 
 private:
     void OnFamilyTyped(const QString &text);
@@ -92,3 +86,5 @@ private:
     QLabel *m_staticSample = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
 };
+
+} // namespace glintmark

@@ -54,8 +54,6 @@ public:
 
     // Asked for and not removed since.
     bool IsShown() const { return m_bShown; }
-    // The host has the icon on screen.
-    bool IsOnScreen() const { return m_bOnScreen; }
     // The icon is a StatusNotifierItem, whose host shows the context menu itself.
     bool IsStatusNotifierItem() const { return m_bStatusNotifier; }
     QString tooltipText() const { return m_strTip; }

@@ -263,8 +263,9 @@ void CBeatDlg::OnPlay()
         m_countdownTimer.start();
         return;
     }
-    MessageBox::show({nullptr, QMessageBox::Warning, QStringLiteral("ERROR"),
-                      QStringLiteral("ERROR: Can't open the SoundServer."), QMessageBox::Ok});
+    MessageBox::show({.icon = QMessageBox::Warning,
+                      .title = QStringLiteral("ERROR"),
+                      .text = QStringLiteral("ERROR: Can't open the SoundServer.")});
     m_timer.stop();
     m_listPrograms->setEnabled(true);
 }

@@ -608,7 +608,7 @@ private slots:
         QString title;
         QColor background;
         QTimer::singleShot(0, w.dialog.get(), [&] {
-            auto *chooser = qobject_cast<Font *>(QApplication::activeModalWidget());
+            auto *chooser = qobject_cast<glintmark::Font *>(QApplication::activeModalWidget());
             if (!chooser)
                 return;
             title = chooser->windowTitle();

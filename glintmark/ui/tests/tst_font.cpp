@@ -3,6 +3,7 @@
 #include "DialogLook.h"
 #include "FlashFont.h"
 #include "Font.h"
+#include "FontSize.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +25,8 @@
 #include <cmath>
 
 Q_DECLARE_METATYPE(FlashFontFields)
+
+using glintmark::Font;
 
 namespace {
 
@@ -326,24 +329,24 @@ private slots:
 
         // Every whole size the chooser takes: points -> pixels -> the same size.
         for (int points = 1; points <= 1000; ++points) {
-            const QString shown = Font::sizeTextOfPixels(Font::pixelsOfPoints(points));
+            const QString shown = FontSize::textOfPixels(FontSize::pixelsOfPoints(points));
             QVERIFY2(shown == QString::number(points), qPrintable(QString::number(points) + " shown as " + shown));
         }
         // Every height those sizes give: pixels -> text -> the same pixels. The text is one the
         // size box takes, whole when a whole size gives the height, else the nearest tenth.
-        for (int pixels = 1; pixels <= Font::pixelsOfPoints(1000); ++pixels) {
-            QString shown = Font::sizeTextOfPixels(pixels);
+        for (int pixels = 1; pixels <= FontSize::pixelsOfPoints(1000); ++pixels) {
+            QString shown = FontSize::textOfPixels(pixels);
             const QByteArray what = QByteArray::number(pixels) + " px shown as " + shown.toUtf8();
             int cursor = 0;
             QVERIFY2(typing->validate(shown, cursor) == QValidator::Acceptable, what);
-            QVERIFY2(Font::pixelsOfSizeText(shown) == pixels, what);
+            QVERIFY2(FontSize::pixelsOfText(shown) == pixels, what);
             bool ok = false;
             const double points = locale.toDouble(shown, &ok);
             QVERIFY2(ok, what);
             if (points != std::floor(points)) {
                 QVERIFY2(std::abs(points - pixels * 0.75) < 0.05 + 1e-9, what);
-                QVERIFY2(Font::pixelsOfPoints(std::floor(points)) != pixels, what);
-                QVERIFY2(Font::pixelsOfPoints(std::ceil(points)) != pixels, what);
+                QVERIFY2(FontSize::pixelsOfPoints(std::floor(points)) != pixels, what);
+                QVERIFY2(FontSize::pixelsOfPoints(std::ceil(points)) != pixels, what);
             }
         }
     }
@@ -530,7 +533,7 @@ private slots:
         QVERIFY(stateOf(chooser, fields) != before);
         const QFont font = chooser.selectedFont();
         if (list == "sizeList")
-            QCOMPARE(font.pixelSize(), Font::pixelsOfSizeText(chosen));
+            QCOMPARE(font.pixelSize(), FontSize::pixelsOfText(chosen));
         else if (list == "familyList")
             QCOMPARE(font.family(), chosen);
         QCOMPARE(child<QLabel>(chooser, "sample")->font(), font);
