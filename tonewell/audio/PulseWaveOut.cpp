@@ -1,5 +1,7 @@
 #include "PulseWaveOut.h"
 
+#include "TonewellLog.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -24,6 +26,12 @@ struct OperationDeleter
 using Proplist = std::unique_ptr<pa_proplist, ProplistDeleter>;
 using Operation = std::unique_ptr<pa_operation, OperationDeleter>;
 
+// Runs on either thread: Qt's logging is the one part of Qt that may be used on the main loop's.
+void logPulseError(pa_context *context, const char *what)
+{
+    qCWarning(lcTonewell, "%s: %s", what, pa_strerror(pa_context_errno(context)));
+}
+
 } // namespace
 
 PulseWaveOut::PulseWaveOut(std::string applicationName)
@@ -40,9 +48,13 @@ int PulseWaveOut::openDevice(const WaveFormat &format)
 {
     m_ready = false;
     m_halted = false;
+    m_lossLogged = false;
+    m_writeFailureLogged = false;
     m_mainloop = pa_threaded_mainloop_new();
-    if (!m_mainloop)
+    if (!m_mainloop) {
+        qCWarning(lcTonewell, "cannot open the sound stream: libpulse could not make its main loop");
         return kWaveError;
+    }
 
     Proplist props(pa_proplist_new());
     pa_proplist_sets(props.get(), PA_PROP_APPLICATION_NAME, m_name.c_str());
@@ -52,45 +64,26 @@ int PulseWaveOut::openDevice(const WaveFormat &format)
     m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_mainloop), m_name.c_str(),
                                              props.get());
     if (!m_context) {
+        qCWarning(lcTonewell, "cannot open the sound stream: libpulse could not make a connection context");
         teardown();
         return kWaveError;
     }
     pa_context_set_state_callback(m_context, &PulseWaveOut::onContextState, this);
     // No autospawn: a missing server is reported at once instead of a new one appearing.
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
-        || pa_threaded_mainloop_start(m_mainloop) < 0) {
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        logPulseError(m_context, "cannot connect to the sound server");
+        teardown();
+        return kWaveError;
+    }
+    if (pa_threaded_mainloop_start(m_mainloop) < 0) {
+        qCWarning(lcTonewell, "cannot open the sound stream: libpulse's main-loop thread did not start");
         teardown();
         return kWaveError;
     }
     m_started = true;
 
     pa_threaded_mainloop_lock(m_mainloop);
-    bool ok = waitUntil([this] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))
-                                        || pa_context_get_state(m_context) == PA_CONTEXT_READY; },
-                        kConnectTimeoutMs)
-              && pa_context_get_state(m_context) == PA_CONTEXT_READY;
-    if (ok) {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, format.framesPerSecond,
-                                  static_cast<std::uint8_t>(format.channels)};
-        m_stream = pa_stream_new_with_proplist(m_context, m_name.c_str(), &spec, nullptr, props.get());
-        ok = m_stream != nullptr;
-        if (ok) {
-            pa_stream_set_state_callback(m_stream, &PulseWaveOut::onStreamState, this);
-            pa_stream_set_write_callback(m_stream, &PulseWaveOut::onStreamWrite, this);
-            pa_buffer_attr attr;
-            attr.maxlength = static_cast<std::uint32_t>(-1);
-            attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
-            attr.prebuf = static_cast<std::uint32_t>(-1);
-            attr.minreq = static_cast<std::uint32_t>(-1);
-            attr.fragsize = static_cast<std::uint32_t>(-1);
-            ok = pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                            nullptr) >= 0
-                 && waitUntil([this] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))
-                                              || pa_stream_get_state(m_stream) == PA_STREAM_READY; },
-                              kConnectTimeoutMs)
-                 && pa_stream_get_state(m_stream) == PA_STREAM_READY;
-        }
-    }
+    const bool ok = awaitContext() && openStream(format, props.get());
     if (ok) {
         m_ready = true;
         pump();
@@ -101,6 +94,52 @@ int PulseWaveOut::openDevice(const WaveFormat &format)
         return kWaveError;
     }
     return kWaveOk;
+}
+
+bool PulseWaveOut::awaitContext()
+{
+    const bool settled = waitUntil([this] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))
+                                                   || pa_context_get_state(m_context) == PA_CONTEXT_READY; },
+                                   kConnectTimeoutMs);
+    if (pa_context_get_state(m_context) == PA_CONTEXT_READY)
+        return true;
+    if (settled)
+        logPulseError(m_context, "cannot connect to the sound server");
+    else
+        qCWarning(lcTonewell, "cannot connect to the sound server: no answer within %u ms", kConnectTimeoutMs);
+    return false;
+}
+
+bool PulseWaveOut::openStream(const WaveFormat &format, pa_proplist *properties)
+{
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, format.framesPerSecond, static_cast<std::uint8_t>(format.channels)};
+    m_stream = pa_stream_new_with_proplist(m_context, m_name.c_str(), &spec, nullptr, properties);
+    if (!m_stream) {
+        logPulseError(m_context, "cannot make a playback stream");
+        return false;
+    }
+    pa_stream_set_state_callback(m_stream, &PulseWaveOut::onStreamState, this);
+    pa_stream_set_write_callback(m_stream, &PulseWaveOut::onStreamWrite, this);
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.minreq = static_cast<std::uint32_t>(-1);
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
+        logPulseError(m_context, "cannot start a playback stream on the sound server");
+        return false;
+    }
+    const bool settled = waitUntil([this] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))
+                                                   || pa_stream_get_state(m_stream) == PA_STREAM_READY; },
+                                   kConnectTimeoutMs);
+    if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
+        return true;
+    if (settled)
+        logPulseError(m_context, "the sound server refused the playback stream");
+    else
+        qCWarning(lcTonewell, "the sound server did not set up the playback stream within %u ms", kConnectTimeoutMs);
+    return false;
 }
 
 void PulseWaveOut::closeDevice()
@@ -117,17 +156,16 @@ void PulseWaveOut::haltDevice()
     if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
         // Cork stops the stream where it is; flush drops what the server still holds, so the
         // sound ends now rather than a quarter second later.
-        Operation cork(pa_stream_cork(m_stream, 1, nullptr, nullptr));
-        Operation flush(pa_stream_flush(
-            m_stream, [](pa_stream *, int, void *self) {
-                pa_threaded_mainloop_signal(static_cast<PulseWaveOut *>(self)->m_mainloop, 0);
-            },
-            this));
-        if (flush) {
-            waitUntil([&] { return pa_operation_get_state(flush.get()) != PA_OPERATION_RUNNING
-                                   || pa_stream_get_state(m_stream) != PA_STREAM_READY; },
-                      kHaltTimeoutMs);
-        }
+        const Operation cork(pa_stream_cork(m_stream, 1, nullptr, nullptr));
+        if (!cork)
+            logPulseError(m_context, "cannot pause the stream on the sound server");
+        const Operation flush(pa_stream_flush(m_stream, &PulseWaveOut::onFlushed, this));
+        if (!flush)
+            logPulseError(m_context, "cannot drop the sound the server still holds");
+        else if (!waitUntil([&] { return pa_operation_get_state(flush.get()) != PA_OPERATION_RUNNING
+                                         || pa_stream_get_state(m_stream) != PA_STREAM_READY; },
+                            kHaltTimeoutMs))
+            qCWarning(lcTonewell, "the sound server did not drop the sound it holds within %u ms", kHaltTimeoutMs);
     }
     pa_threaded_mainloop_unlock(m_mainloop);
 }
@@ -145,20 +183,33 @@ void PulseWaveOut::pump()
 {
     if (!m_ready || m_halted || pa_stream_get_state(m_stream) != PA_STREAM_READY)
         return;
+    const auto failed = [this](const char *what) {
+        if (!m_writeFailureLogged) {
+            m_writeFailureLogged = true;
+            logPulseError(m_context, what);
+        }
+    };
     std::size_t wanted = pa_stream_writable_size(m_stream);
-    if (wanted == static_cast<std::size_t>(-1))
+    if (wanted == static_cast<std::size_t>(-1)) {
+        failed("cannot learn how much sound the server wants");
         return;
+    }
     while (wanted > 0) {
         void *data = nullptr;
         std::size_t length = wanted;
-        if (pa_stream_begin_write(m_stream, &data, &length) < 0 || !data)
+        if (pa_stream_begin_write(m_stream, &data, &length) < 0 || !data) {
+            failed("cannot get room for sound from the server");
             return;
+        }
         const std::size_t taken = consume(static_cast<char *>(data), std::min(length, wanted));
         if (taken == 0) {
             pa_stream_cancel_write(m_stream);
             return;
         }
-        pa_stream_write(m_stream, data, taken, nullptr, 0, PA_SEEK_RELATIVE);
+        if (pa_stream_write(m_stream, data, taken, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+            failed("cannot hand sound to the server");
+            return;
+        }
         wanted -= taken;
     }
 }
@@ -185,7 +236,7 @@ void PulseWaveOut::onContextState(pa_context *context, void *self)
 {
     auto *device = static_cast<PulseWaveOut *>(self);
     if (device->m_ready && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
-        device->reportDeviceLost();
+        device->lost("lost the sound server while playing");
     pa_threaded_mainloop_signal(device->m_mainloop, 0);
 }
 
@@ -193,8 +244,25 @@ void PulseWaveOut::onStreamState(pa_stream *stream, void *self)
 {
     auto *device = static_cast<PulseWaveOut *>(self);
     if (device->m_ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
-        device->reportDeviceLost();
+        device->lost("the sound server ended the playback stream");
     pa_threaded_mainloop_signal(device->m_mainloop, 0);
+}
+
+void PulseWaveOut::onFlushed(pa_stream *, int success, void *self)
+{
+    auto *device = static_cast<PulseWaveOut *>(self);
+    if (!success)
+        logPulseError(device->m_context, "the sound server could not drop the sound it holds");
+    pa_threaded_mainloop_signal(device->m_mainloop, 0);
+}
+
+void PulseWaveOut::lost(const char *what)
+{
+    if (!m_lossLogged) {
+        m_lossLogged = true;
+        logPulseError(m_context, what);
+    }
+    reportDeviceLost();
 }
 
 void PulseWaveOut::onStreamWrite(pa_stream *, std::size_t, void *self)

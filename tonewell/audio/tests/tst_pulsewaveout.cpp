@@ -2,10 +2,12 @@
 #include "SoundServer.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <mutex>
 
 // Runs against the test run's private sound server (PULSE_SERVER); the lost-server case
 // starts and kills one more of its own.
@@ -93,6 +95,45 @@ private:
     QByteArray m_saved;
 };
 
+// The category of every message logged while it lives, from any thread; Qt Test still gets
+// the messages themselves.
+class LoggedCategories
+{
+public:
+    LoggedCategories()
+    {
+        s_categories.clear();
+        s_previous = qInstallMessageHandler(&record);
+    }
+    ~LoggedCategories() { qInstallMessageHandler(s_previous); }
+    QStringList categories() const
+    {
+        std::lock_guard lock(s_mutex);
+        return s_categories;
+    }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        {
+            std::lock_guard lock(s_mutex);
+            s_categories.append(QString::fromUtf8(context.category));
+        }
+        s_previous(type, context, message);
+    }
+    static inline std::mutex s_mutex;
+    static inline QStringList s_categories;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+// Fails the running test on any warning but the expected ones.
+void expectOnlyTheseWarnings(std::initializer_list<const char *> patterns)
+{
+    for (const char *pattern : patterns)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QLatin1String(pattern)));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+}
+
 } // namespace
 
 class PulseWaveOutTest : public QObject
@@ -136,10 +177,13 @@ private slots:
         QTemporaryDir dir;
         ServerAddress nowhere("unix:" + dir.filePath("no-server"));
         CSoundServer stream(std::make_unique<PulseWaveOut>("Tonewell"));
+        const LoggedCategories logged;
+        expectOnlyTheseWarnings({"^cannot connect to the sound server: Connection refused$"});
         QCOMPARE(stream.Open(&countingFill, 4000), 0);
         QVERIFY(!stream.isOpen());
         QCOMPARE(g_fills.load(), 0);
         stream.Close();
+        QCOMPARE(logged.categories(), QStringList{"tonewell"});
     }
 
     void serverGoingAwayIsReportedAndCloseStillReturns()
@@ -153,11 +197,16 @@ private slots:
         QCOMPARE(stream.Open(&countingFill, kQuickBuffering), 1);
         QTRY_VERIFY_WITH_TIMEOUT(g_fills.load() >= 3, 10000);
 
+        // Once, although both the connection and the stream see the server go.
+        const LoggedCategories logged;
+        expectOnlyTheseWarnings({"^lost the sound server while playing: Connection terminated$",
+                                 "^cannot connect to the sound server: Connection refused$"});
         server.kill();
         QTRY_VERIFY_WITH_TIMEOUT(lost.load(), 10000);
         stream.Close();
         QVERIFY(!stream.isOpen());
         QCOMPARE(stream.Open(&countingFill, kQuickBuffering), 0);
+        QCOMPARE(logged.categories(), QStringList({"tonewell", "tonewell"}));
     }
 };
 

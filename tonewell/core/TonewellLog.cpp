@@ -1,0 +1,3 @@
+#include "TonewellLog.h"
+
+Q_LOGGING_CATEGORY(lcTonewell, "tonewell")
