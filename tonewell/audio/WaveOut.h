@@ -7,11 +7,11 @@
 #include <mutex>
 #include <thread>
 
-// A small wave-output layer: open with a format and a completion callback; prepare, write
-// and unprepare buffers; pause; reset; close. Written buffers play back to back in the order
-// written, and each finished buffer is reported once, in that order, on the layer's own
-// notice thread. Implementations supply only the device: PulseWaveOut for the sound server,
-// MemoryWaveOut for tests.
+// The device under CSoundServer. This base class keeps the queue of buffers and a thread of
+// its own from which it calls the owner back as each buffer finishes, oldest first and never
+// twice. So the stream can refill one buffer while the other sounds, and its callback may write
+// again without ever running on the device's own thread. Subclasses only move the bytes:
+// PulseWaveOut to the sound server, MemoryWaveOut into a record that tests read.
 
 struct WaveFormat
 {
