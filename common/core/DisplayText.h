@@ -3,9 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
-// Stored texts are bytes. Valid UTF-8 is shown as UTF-8; anything else is taken to be
-// Windows-1252, so files written on Windows in the Western code page still read correctly.
+// Texts pass between the data files as raw bytes, so a file saved again keeps the bytes it
+// had; only the screen needs characters. Bytes that decode cleanly as UTF-8 are read that way; any others as Windows-1252,
+// the code page of older files from Western European Windows systems.
 QString displayText(const QByteArray &bytes);
 
-// What the user typed, as the bytes to store (UTF-8).
+// New text for a data file, encoded as UTF-8.
 QByteArray storedText(const QString &text);
