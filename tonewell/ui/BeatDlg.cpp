@@ -22,6 +22,28 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+namespace {
+
+// The entry a list shows chosen is its selected one, however it was chosen. A click or a key
+// moves the current item and the selection together; an assistive tool selects an entry
+// without moving the current item, which the window reads. A single-choice list keeps a choice,
+// and a disabled one keeps the one it has.
+void followSelection(QListWidget *list)
+{
+    QObject::connect(list, &QListWidget::itemSelectionChanged, list, [list] {
+        QListWidgetItem *current = list->currentItem();
+        const QList<QListWidgetItem *> selected = list->selectedItems();
+        if (selected.isEmpty() || !list->isEnabled()) {
+            if (current && !current->isSelected())
+                list->setCurrentItem(current);
+        } else if (selected.first() != current) {
+            list->setCurrentItem(selected.first());
+        }
+    });
+}
+
+} // namespace
+
 CBeatDlg::CBeatDlg(QWidget *parent)
     : CBeatDlg(dataFolders(kProgramId), std::make_unique<PulseWaveOut>(kProgramName.toStdString()), parent)
 {
@@ -64,8 +86,8 @@ void CBeatDlg::createControls()
     notice->setWordWrap(true);
     notice->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     notice->setMargin(4);
-    notice->setAccessibleName(QStringLiteral("Earphones note"));
-    notice->setAccessibleDescription(notice->text());
+    // Labels carry no accessible name of their own: their text is what a screen reader reads, and
+    // hears again when it changes (the description, the time left).
 
     m_btnPlay = new QPushButton(QStringLiteral("Play"), this);
     m_btnPlay->setObjectName(QStringLiteral("play"));
@@ -86,7 +108,6 @@ void CBeatDlg::createControls()
 
     m_timeLeft = new QLabel(this);
     m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
-    m_timeLeft->setAccessibleName(QStringLiteral("Time left"));
     m_timeLeft->setAlignment(Qt::AlignCenter);
     m_timeLeft->hide();
 
@@ -97,7 +118,6 @@ void CBeatDlg::createControls()
 
     m_staticDescription = new QLabel(this);
     m_staticDescription->setObjectName(QStringLiteral("description"));
-    m_staticDescription->setAccessibleName(QStringLiteral("Description"));
     m_staticDescription->setWordWrap(true);
     m_staticDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_staticDescription->setTextFormat(Qt::PlainText);
@@ -164,6 +184,12 @@ void CBeatDlg::createControls()
     connect(exit, &QPushButton::clicked, this, &CBeatDlg::OnExit);
     connect(help, &QPushButton::clicked, this, &CBeatDlg::OnHelpButton);
     connect(m_listPrograms, &QListWidget::currentRowChanged, this, &CBeatDlg::OnSelchangePrograms);
+    followSelection(m_listPrograms);
+    followSelection(m_listStopAfter);
+    setTabOrder(m_btnPlay, m_listPrograms);
+    setTabOrder(m_listPrograms, m_listStopAfter);
+    setTabOrder(m_listStopAfter, help);
+    setTabOrder(help, exit);
 
     m_timer.setObjectName(QStringLiteral("stopTimer"));
     m_timer.setTimerType(Qt::PreciseTimer);
