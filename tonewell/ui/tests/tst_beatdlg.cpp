@@ -5,7 +5,6 @@
 #include "MessageBox.h"
 #include "SoundServer.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
