@@ -4,6 +4,7 @@
 #include "DisplayText.h"
 #include "FlashNotice.h"
 #include "FlashTextExtent.h"
+#include "GlintmarkLog.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -19,8 +20,8 @@
 
 namespace {
 
-constexpr Qt::WindowFlags kOverlayFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-    | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput;
+constexpr Qt::WindowFlags kOverlayFlags = Qt::Tool | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint
+    | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus;
 
 constexpr qreal kFaintOpacity = kFaintAlpha / 255.0;
 
@@ -98,7 +99,9 @@ bool CDrawDlg::Create()
     // raise).
     m_bRaise = QGuiApplication::platformName() == QLatin1String("xcb");
     MeasureAndPlace();
+    m_xRequests.begin();
     UseComposition(desktopComposites());
+    m_xRequests.end();
     if (!windowHandle())
         return false;
     m_bCreated = true;
@@ -124,6 +127,11 @@ void CDrawDlg::UseComposition(bool composited)
     else if (m_frame.isNull() && !m_largestWindow.isEmpty()) {
         m_frame = QImage(m_largestWindow, QImage::Format_RGB32);
         m_textImage = QImage(m_largestWindow, QImage::Format_ARGB32_Premultiplied);
+    }
+    if (!composited && !m_xRequests.canShapeWindows() && !m_bUnshapedLogged) {
+        m_bUnshapedLogged = true;
+        qCWarning(lcGlintmark, "the X server has no SHAPE extension: without a compositor each flash covers its "
+                               "whole box with a still picture of the desktop");
     }
     winId();
 }
@@ -172,12 +180,16 @@ void CDrawDlg::OnTimer()
     const QRect &window = m_slots->windows[m_nIndex];
     if (window.isEmpty())
         return;
+    // Until the frame is out (OnFrameFlushed): the X requests of this flash.
+    m_xRequests.begin();
     // A compositor may start or stop while the overlay runs (a desktop's effects turned off
     // and on); a translucent window without one would show as a black box.
     if (const bool composited = desktopComposites(); composited != m_bComposited)
         UseComposition(composited);
-    if (!m_bComposited && !PrepareUncomposited(window))
+    if (!m_bComposited && !PrepareUncomposited(window)) {
+        m_xRequests.end();
         return;
+    }
 
     setGeometry(window);
     if (m_bRaise)
@@ -198,8 +210,15 @@ bool CDrawDlg::PrepareUncomposited(const QRect &window)
         screen = QGuiApplication::primaryScreen();
     const QPoint onScreen = window.topLeft() - screen->geometry().topLeft();
     const QPixmap under = screen->grabWindow(0, onScreen.x(), onScreen.y(), window.width(), window.height());
-    if (under.isNull())
+    if (under.isNull()) {
+        if (!m_bGrabFailing)
+            qCWarning(lcGlintmark, "cannot read the desktop under the flash at %d,%d (%dx%d) from the X server, so "
+                                   "flashes are left out until it can be read again",
+                      window.x(), window.y(), window.width(), window.height());
+        m_bGrabFailing = true;
         return false;
+    }
+    m_bGrabFailing = false;
 
     const QRect area(QPoint(), window.size());
     {
@@ -254,9 +273,9 @@ void CDrawDlg::paintEvent(QPaintEvent *)
         painter.drawImage(QPoint(), m_frame, QRect(QPoint(), size()));
     }
 
-    // The paint lands in the backing store, which Qt flushes to the window right after this
-    // handler returns, within the same event. A zero timer runs once that event is done, so
-    // the hold starts when the frame has been sent to the display.
+    // What is drawn here is still only in Qt's buffer: Qt copies it to the window once this
+    // function is over, as part of the same event. The zero timer fires after that event, so
+    // the hold is timed from the moment the text went out to the X server.
     if (m_state == State::Shown) {
         m_state = State::Painted;
         m_flushTimer.start();
@@ -265,6 +284,7 @@ void CDrawDlg::paintEvent(QPaintEvent *)
 
 void CDrawDlg::OnFrameFlushed()
 {
+    m_xRequests.end();
     if (m_state != State::Painted)
         return;
     m_state = State::Holding;
@@ -291,7 +311,9 @@ void CDrawDlg::EndFlash()
     m_flushTimer.stop();
     m_holdTimer.stop();
     qApp->removeEventFilter(this);
+    m_xRequests.begin();
     QDialog::setVisible(false);
+    m_xRequests.end();
     if (wasOnScreen)
         emit flashHidden(m_nIndex);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DesktopCompositor.h"
 #include "FlashRules.h"
 
 #include <QByteArray>
@@ -98,7 +99,10 @@ private:
     bool m_bCreated = false;
     bool m_bComposited = true;
     bool m_bRaise = false;
+    bool m_bUnshapedLogged = false;
+    bool m_bGrabFailing = false;
     State m_state = State::Hidden;
+    OverlayXRequests m_xRequests;
 
     QTimer m_tickTimer;
     QTimer m_flushTimer;
