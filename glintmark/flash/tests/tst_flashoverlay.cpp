@@ -2,7 +2,8 @@
 #include "DisplayText.h"
 #include "FlashNotice.h"
 #include "FlashTextExtent.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
+#include "ModalAnswer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 Q_DECLARE_METATYPE(FlashLocation)
 
@@ -67,7 +69,7 @@ class FlashOverlayTest : public QObject
 
 private:
     QTemporaryDir m_settingsDir;
-    QList<MessageBox::Request> m_notices;
+    std::optional<MessageBoxRecorder> m_notices;
     bool m_tickDontShowAgain = false;
 
     // One tick, and the slot it shows (-1 when it shows nothing).
@@ -95,17 +97,15 @@ private slots:
     void init()
     {
         QSettings().clear();
-        m_notices.clear();
         m_tickDontShowAgain = false;
-        MessageBox::setHandler([this](const MessageBox::Request &request) {
-            m_notices.append(request);
+        m_notices.emplace([this](const MessageBox::Request &request) {
             if (request.checked)
                 *request.checked = m_tickDontShowAgain;
             return QMessageBox::Ok;
         });
     }
 
-    void cleanup() { MessageBox::setHandler({}); }
+    void cleanup() { m_notices.reset(); }
 
     void flashesTheListInOrder_data()
     {
@@ -254,17 +254,23 @@ private slots:
         CDrawDlg overlay(*list, FlashLocation::Center, kManualInterval, display, flashFont(), Qt::darkRed);
         QVERIFY(overlay.Create());
         QVERIFY(overlay.composited());
-        QCOMPARE(m_notices.size(), notices);
+        QCOMPARE(m_notices->requests().size(), notices);
         QCOMPARE(overlay.timing().holdMs, hold);
         QVERIFY(std::abs(overlay.windowOpacity() - opacity) < 0.002);
 
-        QSignalSpy hidden(&overlay, &CDrawDlg::flashHidden);
+        // Timed where the overlay says the hold starts and ends, so that a late wake-up of the
+        // test itself cannot shorten the hold it measures.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 shownAtNs = -1;
+        qint64 hiddenAtNs = -1;
+        connect(&overlay, &CDrawDlg::flashShown, &overlay, [&] { shownAtNs = clock.nsecsElapsed(); });
+        connect(&overlay, &CDrawDlg::flashHidden, &overlay, [&] { hiddenAtNs = clock.nsecsElapsed(); });
         QCOMPARE(tick(overlay), 0);
-        QElapsedTimer held;
-        held.start();
         QVERIFY(overlay.isVisible());
-        QVERIFY(!hidden.isEmpty() || hidden.wait(5000));
-        QVERIFY2(held.elapsed() >= hold - 1, qPrintable(QString::number(held.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenAtNs >= 0, 5000);
+        const double heldMs = double(hiddenAtNs - shownAtNs) / 1e6;
+        QVERIFY2(heldMs >= hold - 1, qPrintable(QString::number(heldMs)));
         QVERIFY(!overlay.isVisible());
     }
 
@@ -379,8 +385,8 @@ private slots:
             CDrawDlg overlay(*list, FlashLocation::Center, kManualInterval, 10, flashFont(), Qt::black);
             QVERIFY(overlay.Create());
         }
-        QCOMPARE(m_notices.size(), 1);
-        const MessageBox::Request &notice = m_notices.first();
+        QCOMPARE(m_notices->requests().size(), 1);
+        const MessageBox::Request &notice = m_notices->requests().first();
         QCOMPARE(notice.title, QStringLiteral("10 ms option selected"));
         QCOMPARE(notice.text, QStringLiteral("Please note, that minimum interval (10 ms) is selected. Messages should be "
                                              "almost invisible. If you will still see them clearly this means that your "
@@ -396,49 +402,51 @@ private slots:
             CDrawDlg overlay(*list, FlashLocation::Center, kManualInterval, 10, flashFont(), Qt::black);
             QVERIFY(overlay.Create());
         }
-        QCOMPARE(m_notices.size(), 2);
-        QCOMPARE(QSettings().value(QStringLiteral("{D85055F7-4AD0-49d9-9686-35F5A53B1133}")).toBool(), true);
+        QCOMPARE(m_notices->requests().size(), 2);
+        QCOMPARE(QSettings().value(kShortDisplayNoticeSetting).toBool(), true);
         {
             CDrawDlg overlay(*list, FlashLocation::Center, kManualInterval, 10, flashFont(), Qt::black);
             QVERIFY(overlay.Create());
             QCOMPARE(tick(overlay), 0);
         }
-        QCOMPARE(m_notices.size(), 2);
+        QCOMPARE(m_notices->requests().size(), 2);
     }
 
     void noticeInTheRealMessageBox()
     {
-        MessageBox::setHandler({});
+        m_notices.reset();
         auto list = flashList({"One"});
         bool answered = false;
         bool flashedBeforeAnswer = false;
+        QString title;
+        QString checkBoxText;
+        bool checkedAtFirst = true;
         CDrawDlg overlay(*list, FlashLocation::Center, 500, 10, flashFont(), Qt::black);
         connect(&overlay, &CDrawDlg::flashShown, this, [&] { flashedBeforeAnswer = flashedBeforeAnswer || !answered; });
-        QTimer::singleShot(0, this, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            QCOMPARE(box->windowTitle(), QStringLiteral("10 ms option selected"));
-            QVERIFY(box->checkBox());
-            QCOMPARE(box->checkBox()->text(), QStringLiteral("Don't show this message again"));
-            QVERIFY(!box->checkBox()->isChecked());
-            box->checkBox()->setChecked(true);
+        answerNextModal<QMessageBox>(&overlay, [&](QMessageBox *box) {
+            title = box->windowTitle();
+            if (QCheckBox *dontShowAgain = box->checkBox()) {
+                checkBoxText = dontShowAgain->text();
+                checkedAtFirst = dontShowAgain->isChecked();
+                dontShowAgain->setChecked(true);
+            }
             answered = true;
-            box->button(QMessageBox::Ok)->click();
+            if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+                ok->click();
         });
         QVERIFY(overlay.Create());
         QVERIFY(answered);
+        QCOMPARE(title, QStringLiteral("10 ms option selected"));
+        QCOMPARE(checkBoxText, QStringLiteral("Don't show this message again"));
+        QVERIFY(!checkedAtFirst);
         QVERIFY(!flashedBeforeAnswer);
         QVERIFY(QSettings().value(kShortDisplayNoticeSetting).toBool());
 
         // Turned off: the next start flashes at once, without any box.
-        int shownAgain = 0;
-        MessageBox::setHandler([&](const MessageBox::Request &) {
-            ++shownAgain;
-            return QMessageBox::Ok;
-        });
+        m_notices.emplace();
         CDrawDlg again(*list, FlashLocation::Center, kManualInterval, 10, flashFont(), Qt::black);
         QVERIFY(again.Create());
-        QCOMPARE(shownAgain, 0);
+        QCOMPARE(m_notices->requests().size(), 0);
     }
 
     void extentAgreesWithLaidOutText_data()
