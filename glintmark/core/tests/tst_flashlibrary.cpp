@@ -1,19 +1,19 @@
 #include "DataFolder.h"
 #include "FlashLibrary.h"
+#include "FontRecords.h"
 #include "LibraryTables.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 #include <cerrno>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
-#include <unistd.h>
 
 Q_DECLARE_METATYPE(FlashSettings)
 using Loss = CFlashLibrary::LibraryLoss;
@@ -28,17 +28,8 @@ public:
     QString path() const { return m_dir.path(); }
     QString file(const QString &name) const { return m_dir.filePath(name); }
 
-    void write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(f.write(bytes), bytes.size());
-    }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    void write(const QString &name, const QByteArray &bytes) const { QVERIFY(writeWholeFile(file(name), bytes)); }
+    QByteArray read(const QString &name) const { return readWholeFile(file(name)); }
     bool exists(const QString &name) const { return QFileInfo::exists(file(name)); }
     QStringList entries() const { return QDir(path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name); }
     // Replaces `name` with its backup `name`.bak, as a user restoring the backups would.
@@ -106,18 +97,6 @@ void keepTicksOfLoadedEntries(CFlashLibrary &library)
     }
     library.m_check = onScreen;
 }
-
-QByteArray le32(qint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
-// The record of the default settings: Arial 14 bold, swiss; black; Center; "3 seconds";
-// "10 ms (subconscious)".
-const QByteArray kDefaultFontRecord = le32(14) + le32(0) + le32(0) + le32(0) + le32(700)
-    + QByteArray("\0\0\0\0\0\0\0\x20", 8) + le32(0) + le32(1003) + le32(3) + le32(0);
 
 // Writes to any file of this process stop at `bytes`, as on a full disk; the write that
 // crosses the limit fails with EFBIG instead of raising SIGXFSZ.
@@ -464,24 +443,6 @@ private slots:
         QCOMPARE(folder.read("List.txt"), QByteArray("Fresh;"));
         QCOMPARE(folder.read("List.txt.bak/inside"), QByteArray("kept"));
         QVERIFY(!folder.exists("check.txt.bak"));
-    }
-
-    void unreadableListWithoutReadPermission()
-    {
-        if (geteuid() == 0)
-            QSKIP("file permissions do not bind the superuser");
-        Folder folder;
-        folder.write("List.txt", "Secret;s;");
-        QVERIFY(QFile::setPermissions(folder.file("List.txt"), QFileDevice::WriteOwner));
-        auto library = folder.library();
-        const QList<FileError> errors = library->ReadListFiles();
-        QCOMPARE(errors.last().errorCode, EACCES);
-        QCOMPARE(errors.last().message(), "Access to " + folder.file("List.txt") + " was denied.");
-
-        QCOMPARE(library->WriteListFiles(), std::nullopt);
-        QVERIFY(QFile::setPermissions(folder.file("List.txt.bak"), QFileDevice::ReadOwner));
-        QCOMPARE(folder.read("List.txt.bak"), QByteArray("Secret;s;"));
-        QCOMPARE(folder.read("List.txt"), QByteArray());
     }
 
     void missingListIsNoLoss()
@@ -883,25 +844,17 @@ private slots:
             ticks[100 * tickedRow + s] = 1;
 
         const QDir res(QStringLiteral(GLINTMARK_RES_DIR));
-        QFile check(res.filePath("check.txt"));
-        QVERIFY(check.open(QIODevice::ReadOnly));
-        QCOMPARE(check.readAll(), ticks);
-        QFile font(res.filePath("font.dat"));
-        QVERIFY(font.open(QIODevice::ReadOnly));
-        QCOMPARE(font.readAll(), kDefaultFontRecord);
+        QCOMPARE(readWholeFile(res.filePath("check.txt")), ticks);
+        QCOMPARE(readWholeFile(res.filePath("font.dat")), kDefaultFontRecord);
 
         // Written back, every file is the same: the format is exact.
         Folder copy;
-        for (const char *name : {"List.txt", "check.txt", "font.dat"})
-            QVERIFY(QFile::copy(res.filePath(name), copy.file(name)));
+        QVERIFY(copyShippedFiles(copy.path()));
         auto again = copy.library();
         QCOMPARE(again->ReadAllFiles().size(), 0);
         QCOMPARE(again->WriteAllFiles(), std::nullopt);
-        for (const char *name : {"List.txt", "check.txt", "font.dat"}) {
-            QFile shipped(res.filePath(name));
-            QVERIFY(shipped.open(QIODevice::ReadOnly));
-            QCOMPARE(copy.read(name), shipped.readAll());
-        }
+        for (const char *name : {"List.txt", "check.txt", "font.dat"})
+            QCOMPARE(copy.read(name), readWholeFile(res.filePath(name)));
     }
 };
 
