@@ -2,7 +2,7 @@
 #include "CPictureButton.h"
 #include "DialogLook.h"
 #include "DisplayText.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -61,15 +62,8 @@ class AddCatDlgTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_messages.clear();
-        MessageBox::setHandler([this](const MessageBox::Request &request) {
-            m_messages << request;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanup() { MessageBox::setHandler({}); }
+    void init() { m_messages.emplace(); }
+    void cleanup() { m_messages.reset(); }
 
     void showsTheCallersTexts_data()
     {
@@ -177,13 +171,13 @@ private slots:
             QCOMPARE(prompt.text(), typed);
             QCOMPARE(storedText(prompt.text()), typed.toUtf8());
         }
-        QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
+        QCOMPARE(m_messages->requests().size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty()) {
-            QCOMPARE(m_messages[0].text, message);
-            QCOMPARE(m_messages[0].title, QCoreApplication::applicationName());
-            QCOMPARE(m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-            QCOMPARE(m_messages[0].icon, QMessageBox::NoIcon);
-            QCOMPARE(m_messages[0].parent, static_cast<QWidget *>(&prompt));
+            QCOMPARE(m_messages->requests()[0].text, message);
+            QCOMPARE(m_messages->requests()[0].title, QCoreApplication::applicationName());
+            QCOMPARE(m_messages->requests()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+            QCOMPARE(m_messages->requests()[0].icon, QMessageBox::NoIcon);
+            QCOMPARE(m_messages->requests()[0].parent, static_cast<QWidget *>(&prompt));
         }
     }
 
@@ -201,9 +195,9 @@ private slots:
         });
         QCOMPARE(prompt.exec(), int(QDialog::Accepted));
         QCOMPARE(prompt.text(), QString("Mind and Body"));
-        QCOMPARE(m_messages.size(), 2);
-        QCOMPARE(m_messages[0].text, QString("Enter category name"));
-        QCOMPARE(m_messages[1].text, QString("A text cannot contain a semicolon (;)."));
+        QCOMPARE(m_messages->requests().size(), 2);
+        QCOMPARE(m_messages->requests()[0].text, QString("Enter category name"));
+        QCOMPARE(m_messages->requests()[1].text, QString("A text cannot contain a semicolon (;)."));
     }
 
     void pastedTextKeepsItsFirstLine_data()
@@ -238,11 +232,11 @@ private slots:
         if (message.isEmpty())
             QCOMPARE(prompt.text(), accepted);
         else
-            QCOMPARE(m_messages.value(0).text, message);
+            QCOMPARE(m_messages->requests().value(0).text, message);
     }
 
 private:
-    QList<MessageBox::Request> m_messages;
+    std::optional<MessageBoxRecorder> m_messages;
 };
 
 QTEST_MAIN(AddCatDlgTest)

@@ -3,7 +3,8 @@
 #include "CMyTreeCtrl.h"
 #include "CPictureButton.h"
 #include "LibraryTables.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
+#include "ModalAnswer.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -74,16 +77,11 @@ struct Editor
     // `ok` is false. What the prompt showed lands in `prompts`.
     void answerPrompt(const QString &text, bool ok = true)
     {
-        QTimer::singleShot(0, &dialog, [this, text, ok] {
-            auto *prompt = qobject_cast<CAddCatDlg *>(QApplication::activeModalWidget());
-            if (!prompt)
-                return;
+        answerNextModal<CAddCatDlg>(&dialog, [this, text, ok](CAddCatDlg *prompt) {
             prompts << Prompt{prompt->windowTitle(), prompt->findChild<QLabel *>("heading")->text(),
                               prompt->findChild<QLabel *>("label")->text()};
             prompt->findChild<QLineEdit *>("text")->setText(text);
             QTest::mouseClick(prompt->findChild<CPictureButton *>(ok ? "ok" : "cancel"), Qt::LeftButton);
-            if (prompt->isVisible())
-                prompt->reject();
         });
     }
 
@@ -106,15 +104,8 @@ class ListEditDlgTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_messages.clear();
-        MessageBox::setHandler([this](const MessageBox::Request &request) {
-            m_messages << request;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanup() { MessageBox::setHandler({}); }
+    void init() { m_messages.emplace(); }
+    void cleanup() { m_messages.reset(); }
 
     void opensWithTheCategoriesAndNothingSelected()
     {
@@ -213,7 +204,7 @@ private slots:
         // The new category is not selected; the affirmations shown stay as they were.
         QCOMPARE(selectedRow(e.categories()), selected);
         QCOMPARE(texts(e.affirmations()), affirmationsBefore);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     void addAffirmation_data()
@@ -266,7 +257,7 @@ private slots:
         QCOMPARE(selectedRow(e.categories()), row);
         if (ok)
             QCOMPARE(selectedRow(e.affirmations()), -1);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     void refusalsBeforeThePrompt_data()
@@ -307,11 +298,11 @@ private slots:
 
         QVERIFY(e.prompts.isEmpty());
         QCOMPARE(rowsOf(e.dialog.list()), rows);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].text, message);
-        QCOMPARE(m_messages[0].title, QCoreApplication::applicationName());
-        QCOMPARE(m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(m_messages[0].parent, static_cast<QWidget *>(&e.dialog));
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests()[0].text, message);
+        QCOMPARE(m_messages->requests()[0].title, QCoreApplication::applicationName());
+        QCOMPARE(m_messages->requests()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(m_messages->requests()[0].parent, static_cast<QWidget *>(&e.dialog));
     }
 
     void deleteCategory_data()
@@ -349,7 +340,7 @@ private slots:
         QCOMPARE(texts(e.categories()), names);
         QCOMPARE(selectedRow(e.categories()), -1);
         QCOMPARE(e.affirmations()->count(), 0);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     void deleteAffirmation_data()
@@ -393,7 +384,7 @@ private slots:
         QCOMPARE(texts(e.affirmations()), shown);
         QCOMPARE(selectedRow(e.categories()), row);
         QCOMPARE(selectedRow(e.affirmations()), -1);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     void endings_data()
@@ -420,14 +411,9 @@ private slots:
             QTest::mouseClick(categories->viewport(), Qt::LeftButton, {},
                               categories->visualItemRect(categories->item(2)).center());
             QTest::mouseClick(find("deleteCategory"), Qt::LeftButton);
-            QTimer::singleShot(0, &editor, [] {
-                auto *prompt = qobject_cast<CAddCatDlg *>(QApplication::activeModalWidget());
-                if (!prompt)
-                    return;
+            answerNextModal<CAddCatDlg>(&editor, [](CAddCatDlg *prompt) {
                 prompt->findChild<QLineEdit *>("text")->setText("Sleep");
                 QTest::mouseClick(prompt->findChild<CPictureButton *>("ok"), Qt::LeftButton);
-                if (prompt->isVisible())
-                    prompt->reject();
             });
             QTest::mouseClick(find("addCategory"), Qt::LeftButton);
             // F1 brings up no help here.
@@ -454,7 +440,7 @@ private slots:
             library = editor.list();
 
         QVERIFY(openAfterHelpKey);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
         QCOMPARE(result, int(accepted ? QDialog::Accepted : QDialog::Rejected));
         const Rows edited{category("Health", 3), category("Empty"), {"Sleep"}};
         QCOMPARE(rowsOf(library), accepted ? edited : kLibrary);
@@ -519,7 +505,7 @@ private slots:
     }
 
 private:
-    QList<MessageBox::Request> m_messages;
+    std::optional<MessageBoxRecorder> m_messages;
 };
 
 QTEST_MAIN(ListEditDlgTest)
