@@ -3,12 +3,13 @@
 
 #include "CMyTreeCtrl.h"
 #include "FlashDlg.h"
+#include "FlashNotice.h"
 #include "MessageBox.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -63,18 +64,6 @@ private:
     QTemporaryDir m_settingsDir;
     QProcess m_trayHost;
 
-    // A folder with the shipped library, ticks and settings.
-    static bool copyShippedFiles(const QTemporaryDir &dir)
-    {
-        for (const char *name : {"List.txt", "check.txt", "font.dat"}) {
-            if (!QFile::copy(QDir(QStringLiteral(GLINTMARK_RES_DIR)).filePath(QLatin1String(name)),
-                             dir.filePath(QLatin1String(name))))
-                return false;
-            QFile::setPermissions(dir.filePath(QLatin1String(name)), QFile::ReadOwner | QFile::WriteOwner);
-        }
-        return true;
-    }
-
     static std::unique_ptr<CFlashDlg> window(const QTemporaryDir &dir)
     {
         auto dialog = std::make_unique<CFlashDlg>(QStringList{dir.path(), dir.filePath("user"), dir.filePath("share")});
@@ -126,10 +115,11 @@ private slots:
         stopTrayHost();
         QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         dialog->showMinimized();
-        QTest::qWait(200);
+        // What the minimise sets going has run.
+        QCoreApplication::processEvents();
         QVERIFY(dialog->isMinimized());
         QVERIFY(dialog->isVisible());
         QVERIFY(!dialog->tray().IsShown());
@@ -151,7 +141,7 @@ private slots:
         QVERIFY2(startTrayHost(), "trayer did not start");
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         dialog->findChild<QComboBox *>(QStringLiteral("displayEvery"))->setCurrentIndex(0);
         dialog->findChild<QComboBox *>(QStringLiteral("displayFor"))->setCurrentIndex(2);
@@ -195,7 +185,7 @@ private slots:
         QVERIFY2(startTrayHost(), "trayer did not start");
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         dialog->showMinimized();
         QTRY_VERIFY(!dialog->isVisible());
@@ -209,12 +199,11 @@ private slots:
     // screen, and leaving writes the files back unchanged.
     void realFlashFromTheShippedFiles()
     {
-        QSettings().remove(QStringLiteral("{D85055F7-4AD0-49d9-9686-35F5A53B1133}"));
+        QSettings().remove(kShortDisplayNoticeSetting);
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         QSignalSpy finished(dialog.get(), &QDialog::finished);
-        QTest::qWait(100);
 
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("start")), Qt::LeftButton);
         QPointer<CDrawDlg> overlay = dialog->overlay();
@@ -224,7 +213,9 @@ private slots:
         QVERIFY(overlay->timing().faint);
         QCOMPARE(dialog->flashTexts()[0], dialog->findChild<CMyTreeCtrl *>("tree")->topLevelItem(0)->child(0)->data(0, CMyTreeCtrl::kStoredTextRole).toByteArray());
 
-        // What the screen shows before the first flash, and while it is up.
+        // What the screen shows before the first flash, with the window drawn as it now is, and
+        // while the flash is up.
+        dialog->repaint();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const QImage before = grabScreen(screen);
         QImage during;
@@ -245,12 +236,9 @@ private slots:
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("exit")), Qt::LeftButton);
         QCOMPARE(finished.size(), 1);
         QVERIFY(overlay.isNull());
-        for (const char *name : {"List.txt", "check.txt", "font.dat"}) {
-            QFile shipped(QDir(QStringLiteral(GLINTMARK_RES_DIR)).filePath(QLatin1String(name)));
-            QFile written(dir.filePath(QLatin1String(name)));
-            QVERIFY(shipped.open(QIODevice::ReadOnly) && written.open(QIODevice::ReadOnly));
-            QCOMPARE(written.readAll(), shipped.readAll());
-        }
+        const QDir shipped(QStringLiteral(GLINTMARK_RES_DIR));
+        for (const char *name : {"List.txt", "check.txt", "font.dat"})
+            QCOMPARE(readWholeFile(dir.filePath(QLatin1String(name))), readWholeFile(shipped.filePath(QLatin1String(name))));
     }
 };
 

@@ -4,10 +4,11 @@
 #include "CListEditDlg.h"
 #include "FlashApp.h"
 #include "FlashDlg.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
+#include "TestFiles.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -28,6 +29,17 @@ CFlashDlg *mainWindow()
     return nullptr;
 }
 
+// The main window the run shows. Without one there is nothing to drive: the run is ended, so
+// that the test's checks fail instead of the test waiting for a window that nobody leaves.
+CFlashDlg *shownMainWindowOrEndTheRun()
+{
+    CFlashDlg *window = mainWindow();
+    if (window && window->isVisible())
+        return window;
+    QCoreApplication::exit();
+    return nullptr;
+}
+
 } // namespace
 
 class FlashAppTest : public QObject
@@ -42,23 +54,19 @@ private slots:
         QTemporaryDir dir;
         QTemporaryDir settings;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-        QFile list(dir.filePath("List.txt"));
-        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("Calm;I breathe;") == 15);
-        list.close();
-        QList<QString> messages;
-        MessageBox::setHandler([&](const MessageBox::Request &request) {
-            messages << request.text;
-            return QMessageBox::Ok;
-        });
+        QVERIFY(writeWholeFile(dir.filePath("List.txt"), "Calm;I breathe;"));
+        const MessageBoxRecorder messages;
 
         QStringList steps;
-        QTimer::singleShot(0, qApp, [&] {
-            CFlashDlg *window = mainWindow();
-            if (!window || !window->isVisible())
+        // Owns the steps below, so that none outlives this test if the run ends without it.
+        const QObject stepsOfThisTest;
+        QTimer::singleShot(0, &stepsOfThisTest, [&] {
+            CFlashDlg *window = shownMainWindowOrEndTheRun();
+            if (!window)
                 return;
             steps << "shown";
             window->hide();
-            QTimer::singleShot(100, qApp, [&, window] {
+            QTimer::singleShot(100, &stepsOfThisTest, [&, window] {
                 steps << "still running while hidden";
                 window->show();
                 // A window of the program's own that closes ends nothing either.
@@ -66,7 +74,7 @@ private slots:
                 other->setAttribute(Qt::WA_DeleteOnClose);
                 other->show();
                 other->close();
-                QTimer::singleShot(100, qApp, [&, window] {
+                QTimer::singleShot(100, &stepsOfThisTest, [&, window] {
                     steps << "still running after another window closed";
                     window->findChild<QPushButton *>(QStringLiteral("exit"))->click();
                 });
@@ -77,10 +85,9 @@ private slots:
         QCOMPARE(steps, (QStringList{"shown", "still running while hidden", "still running after another window closed"}));
         QVERIFY(!mainWindow());
         // Started without "check.txt" and "font.dat", left with all three written.
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages.requests().size(), 2);
         QCOMPARE(QFileInfo(dir.filePath("check.txt")).size(), 10000);
         QCOMPARE(QFileInfo(dir.filePath("font.dat")).size(), 44);
-        MessageBox::setHandler({});
     }
 
     // Ended from outside, the program writes its files as leaving does and asks nothing, also
@@ -108,16 +115,10 @@ private slots:
         QTemporaryDir dir;
         QTemporaryDir settings;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-        QFile list(dir.filePath("List.txt"));
-        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("Calm;I breathe;") == 15);
-        list.close();
+        QVERIFY(writeWholeFile(dir.filePath("List.txt"), "Calm;I breathe;"));
         if (fontFileUnwritable)
             QVERIFY(QDir(dir.path()).mkdir("font.dat"));
-        QStringList asked;
-        MessageBox::setHandler([&](const MessageBox::Request &request) {
-            asked << request.text;
-            return QMessageBox::Ok;
-        });
+        MessageBoxRecorder asked;
         if (fontFileUnwritable)
             QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("font\\.dat"));
 
@@ -130,8 +131,9 @@ private slots:
                 QCoreApplication::sendEvent(qApp, &quit);
             }
         };
-        QTimer::singleShot(0, qApp, [&] {
-            CFlashDlg *window = mainWindow();
+        const QObject stepsOfThisTest;
+        QTimer::singleShot(0, &stepsOfThisTest, [&] {
+            CFlashDlg *window = shownMainWindowOrEndTheRun();
             if (!window)
                 return;
             asked.clear(); // what start-up reported about the missing files
@@ -139,7 +141,7 @@ private slots:
                 endFromOutside();
                 return;
             }
-            QTimer::singleShot(0, qApp, [&] {
+            QTimer::singleShot(0, &stepsOfThisTest, [&] {
                 editorShown = qobject_cast<CListEditDlg *>(QApplication::activeModalWidget()) != nullptr;
                 endFromOutside();
             });
@@ -147,14 +149,12 @@ private slots:
         });
         auto *app = static_cast<CFlashApp *>(qApp);
         QCOMPARE(app->InitInstance({dir.path(), dir.filePath("user"), dir.filePath("share")}), 0);
-        MessageBox::setHandler({});
         const bool unattended = MessageBox::isUnattended();
-        MessageBox::setUnattended(false);
 
         QVERIFY(!mainWindow());
         QCOMPARE(editorShown, editorOpen);
         QVERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(asked, QStringList());
+        QCOMPARE(asked.requests().size(), 0);
         QVERIFY(unattended);
         QCOMPARE(QFileInfo(dir.filePath("check.txt")).size(), 10000);
         if (fontFileUnwritable)

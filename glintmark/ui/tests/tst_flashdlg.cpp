@@ -7,8 +7,12 @@
 #include "DialogLook.h"
 #include "FlashDlg.h"
 #include "FlashFont.h"
+#include "FlashNotice.h"
 #include "Font.h"
-#include "MessageBox.h"
+#include "FontRecords.h"
+#include "MessageBoxRecorder.h"
+#include "ModalAnswer.h"
+#include "TestFiles.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -30,30 +34,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <QtEndian>
 
 #include <memory>
 #include <optional>
 
 namespace {
-
-QByteArray le32(qint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
-QByteArray fontRecord(qint32 height, qint32 weight, bool italic, quint32 colour, qint32 location, qint32 interval,
-                      qint32 duration)
-{
-    return le32(height) + le32(0) + le32(0) + le32(0) + le32(weight)
-        + QByteArray(1, italic ? '\1' : '\0') + QByteArray("\0\0\0\0\0\0\x20", 7) + le32(qint32(colour))
-        + le32(location) + le32(interval) + le32(duration);
-}
-
-const QByteArray kDefaultFontRecord = fontRecord(14, 700, false, 0, 1003, 3, 0);
 
 const QByteArray kList = "Health;I am calm;I sleep well;I eat well;\r\n"
                          "Work;I focus;I finish;\r\n"
@@ -132,15 +117,10 @@ struct Window
 
     void write(const char *name, const QByteArray &bytes) const
     {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        if (!writeWholeFile(dir.filePath(name), bytes))
             qFatal("cannot write %s", name);
     }
-    QByteArray read(const char *name) const
-    {
-        QFile file(dir.filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    QByteArray read(const char *name) const { return readWholeFile(dir.filePath(name)); }
 
     template <typename T> T *child(const char *name) const
     {
@@ -215,24 +195,22 @@ private slots:
 
     void init()
     {
-        m_messages.clear();
         m_openedUrls.clear();
         m_answer = QMessageBox::Ok;
-        MessageBox::setHandler([this](const MessageBox::Request &request) {
-            m_messages << request;
+        m_messages.emplace([this](const MessageBox::Request &request) {
             return request.buttons.testFlag(m_answer) ? m_answer : QMessageBox::Ok;
         });
         // The short-display notice would come up at every Start with 10 ms.
-        QSettings().setValue(QStringLiteral("{D85055F7-4AD0-49d9-9686-35F5A53B1133}"), true);
+        QSettings().setValue(kShortDisplayNoticeSetting, true);
     }
-    void cleanup() { MessageBox::setHandler({}); }
+    void cleanup() { m_messages.reset(); }
 
     void startsFromTheThreeFiles()
     {
         // Bottom, "Minimum interval", "50 ms", 20-pixel italic, a dark red.
         Window w(kList, listTicks(), fontRecord(-20, 400, true, 0x000080, 1028, 0, 2));
         QCOMPARE(w.dialog->windowTitle(), QStringLiteral("Glintmark 2.1"));
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
 
         CMyTreeCtrl *tree = w.tree();
         QCOMPARE(tree->topLevelItemCount(), 4);
@@ -310,8 +288,8 @@ private slots:
         Window w(missing == "List.txt" ? std::nullopt : std::optional(kList),
                  missing == "check.txt" ? std::nullopt : std::optional(listTicks()),
                  missing == "font.dat" ? std::nullopt : std::optional(font));
-        QCOMPARE(m_messages.size(), 1);
-        const MessageBox::Request &message = m_messages.first();
+        QCOMPARE(m_messages->requests().size(), 1);
+        const MessageBox::Request &message = m_messages->requests().first();
         QCOMPARE(message.text, QFileInfo(w.dir.filePath(missing)).absoluteFilePath() + " was not found.");
         QCOMPARE(message.title, QStringLiteral("Glintmark"));
         QCOMPARE(message.icon, QMessageBox::Critical);
@@ -337,10 +315,10 @@ private slots:
     void libraryNotTakenInWholeIsReported()
     {
         Window w("Health;I am calm;\r\n\r\nLost;I was after an empty line;");
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages.first().icon, QMessageBox::Warning);
-        QCOMPARE(m_messages.first().title, QStringLiteral("Glintmark"));
-        QVERIFY(m_messages.first().text.contains(QStringLiteral("there is text after an empty line")));
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().icon, QMessageBox::Warning);
+        QCOMPARE(m_messages->requests().first().title, QStringLiteral("Glintmark"));
+        QVERIFY(m_messages->requests().first().text.contains(QStringLiteral("there is text after an empty line")));
         QCOMPARE(w.tree()->topLevelItemCount(), 1);
         QCOMPARE(texts(w.item(0)), QStringList{"I am calm"});
     }
@@ -353,10 +331,10 @@ private slots:
         w.show();
         w.dialog->setOverlayFactory([](const CFlashDlg::OverlayRequest &) { return std::unique_ptr<CDrawDlg>(); });
         QTest::mouseClick(w.start(), Qt::LeftButton);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages.first().text, QStringLiteral("Error creating Dialog"));
-        QCOMPARE(m_messages.first().icon, QMessageBox::Warning);
-        QCOMPARE(m_messages.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().text, QStringLiteral("Error creating Dialog"));
+        QCOMPARE(m_messages->requests().first().icon, QMessageBox::Warning);
+        QCOMPARE(m_messages->requests().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(w.dialog->isFlashing());
         QCOMPARE(w.start()->text(), QStringLiteral("Stop"));
         QVERIFY(!w.tree()->isEnabled());
@@ -381,11 +359,11 @@ private slots:
         if (categoryTicked)
             w.tick(0, -1);
         QTest::mouseClick(w.start(), Qt::LeftButton);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages.first().text, QStringLiteral("Select at least one affirmation"));
-        QCOMPARE(m_messages.first().title, QStringLiteral("Glintmark"));
-        QCOMPARE(m_messages.first().icon, QMessageBox::NoIcon);
-        QCOMPARE(m_messages.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().text, QStringLiteral("Select at least one affirmation"));
+        QCOMPARE(m_messages->requests().first().title, QStringLiteral("Glintmark"));
+        QCOMPARE(m_messages->requests().first().icon, QMessageBox::NoIcon);
+        QCOMPARE(m_messages->requests().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(w.overlays.isEmpty());
         QVERIFY(!w.dialog->isFlashing());
         QVERIFY(!w.dialog->overlay());
@@ -408,7 +386,7 @@ private slots:
                  (QByteArrayList{"I am calm", "I eat well", "I focus", "I finish", "I smile"}));
         QCOMPARE(w.overlays.first().emptyAfter, kFlashSlots - 5);
         QCOMPARE(w.dialog->overlay()->count(), 5);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     // The location, the interval and the display time as the controls give them.
@@ -529,12 +507,12 @@ private slots:
     // user turns it off; flashing starts once it is dismissed.
     void shortestDisplayTimeShowsTheNotice()
     {
-        QSettings().remove(QStringLiteral("{D85055F7-4AD0-49d9-9686-35F5A53B1133}"));
+        QSettings().remove(kShortDisplayNoticeSetting);
         Window w;
         w.show();
         QTest::mouseClick(w.start(), Qt::LeftButton);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages.first().title, QStringLiteral("10 ms option selected"));
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().title, QStringLiteral("10 ms option selected"));
         QVERIFY(w.dialog->isFlashing());
         QVERIFY(w.dialog->overlay());
     }
@@ -554,10 +532,7 @@ private slots:
         w.show();
         w.tick(1, 0); // ticked on screen only, not in "check.txt"
         QString title;
-        QTimer::singleShot(0, w.dialog.get(), [&] {
-            auto *editor = qobject_cast<CListEditDlg *>(QApplication::activeModalWidget());
-            if (!editor)
-                return;
+        answerNextModal<CListEditDlg>(w.dialog.get(), [&](CListEditDlg *editor) {
             title = editor->windowTitle();
             auto *categories = editor->findChild<QListWidget *>(QStringLiteral("categories"));
             categories->setCurrentRow(0);
@@ -607,10 +582,7 @@ private slots:
         const QFont before = w.dialog->flashFont();
         QString title;
         QColor background;
-        QTimer::singleShot(0, w.dialog.get(), [&] {
-            auto *chooser = qobject_cast<glintmark::Font *>(QApplication::activeModalWidget());
-            if (!chooser)
-                return;
+        answerNextModal<glintmark::Font>(w.dialog.get(), [&](glintmark::Font *chooser) {
             title = chooser->windowTitle();
             background = chooser->palette().color(QPalette::Window);
             auto *size = chooser->findChild<QLineEdit *>(QStringLiteral("size"));
@@ -693,7 +665,7 @@ private slots:
         QCOMPARE(finished.size(), 1);
         QVERIFY(!w.dialog->isVisible());
         QVERIFY(overlay.isNull());
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
         QCOMPARE(w.read("List.txt"), kList);
         QByteArray ticks = listTicks();
         ticks[1] = 0;
@@ -734,8 +706,8 @@ private slots:
         QVERIFY(QDir(w.dir.path()).mkpath(blocked + "/inside"));
 
         QTest::mouseClick(w.button("exit"), Qt::LeftButton);
-        QCOMPARE(m_messages.size(), 1);
-        const MessageBox::Request &message = m_messages.first();
+        QCOMPARE(m_messages->requests().size(), 1);
+        const MessageBox::Request &message = m_messages->requests().first();
         QCOMPARE(message.title, QStringLiteral("Glintmark"));
         QCOMPARE(message.icon, QMessageBox::Critical);
         QCOMPARE(message.text, QFileInfo(w.dir.filePath(blocked)).absoluteFilePath() + " contains an invalid path.");
@@ -757,10 +729,10 @@ private slots:
         }
 
         // Again, now leaving without saving: the window ends with the files as they are.
-        m_messages.clear();
+        m_messages->clear();
         m_answer = QMessageBox::Discard;
         QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages->requests().size(), 1);
         QCOMPARE(finished.size(), 1);
         QVERIFY(!w.dialog->isVisible());
         for (const QString &name : names) {
@@ -772,7 +744,7 @@ private slots:
     // The real message box: its two ways on, in plain words.
     void exitFailureMessageBoxOffersToLeave()
     {
-        MessageBox::setHandler({});
+        m_messages.reset();
         Window w;
         w.show();
         QSignalSpy finished(w.dialog.get(), &QDialog::finished);
@@ -783,10 +755,7 @@ private slots:
         QString text;
         QString leaveName;
         const auto answer = [&](bool leave) {
-            QTimer::singleShot(0, w.dialog.get(), [&, leave] {
-                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
+            answerNextModal<QMessageBox>(w.dialog.get(), [&, leave](QMessageBox *box) {
                 text = box->text();
                 buttons.clear();
                 for (QAbstractButton *button : box->buttons())
@@ -831,7 +800,7 @@ private slots:
             QTest::mouseClick(w.button("help"), Qt::LeftButton);
             QTest::keyClick(w.dialog.get(), Qt::Key_F1);
             QVERIFY(m_openedUrls.isEmpty());
-            QVERIFY(m_messages.isEmpty());
+            QVERIFY(m_messages->requests().isEmpty());
         }
         QDesktopServices::unsetUrlHandler("file");
     }
@@ -895,7 +864,7 @@ private slots:
 
 private:
     QTemporaryDir m_settingsDir;
-    QList<MessageBox::Request> m_messages;
+    std::optional<MessageBoxRecorder> m_messages;
     QList<QUrl> m_openedUrls;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 };

@@ -4,6 +4,7 @@
 #include "FlashFont.h"
 #include "Font.h"
 #include "FontSize.h"
+#include "ModalAnswer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
-#include <QTimer>
 #include <QValidator>
 
 #include <algorithm>
@@ -292,10 +292,7 @@ private slots:
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
         bool asked = false;
-        QTimer::singleShot(0, &chooser, [&] {
-            auto *dialog = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
+        answerNextModal<QColorDialog>(&chooser, [&](QColorDialog *dialog) {
             asked = dialog->currentColor() == QColor(Qt::red);
             dialog->setCurrentColor(QColor(10, 120, 200));
             if (accept)

@@ -7,6 +7,8 @@
 #include "DesktopPart.h"
 #include "FlashDlg.h"
 #include "MessageBox.h"
+#include "ModalAnswer.h"
+#include "TestFiles.h"
 #include "X11Desktop.h"
 
 #include <QApplication>
@@ -16,7 +18,6 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -27,7 +28,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -161,17 +161,6 @@ bool inState(QWidget *window, X11Desktop::WmState wanted)
 {
     const auto state = X11Desktop::wmState(xWindow(window));
     return state && *state == wanted;
-}
-
-bool copyShippedFiles(const QTemporaryDir &dir)
-{
-    for (const char *name : {"List.txt", "check.txt", "font.dat"}) {
-        const QString target = dir.filePath(QLatin1String(name));
-        if (!QFile::copy(QDir(QStringLiteral(GLINTMARK_RES_DIR)).filePath(QLatin1String(name)), target))
-            return false;
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    return true;
 }
 
 } // namespace
@@ -356,7 +345,7 @@ private slots:
     {
         QFETCH(Press, press);
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         dialog->findChild<QComboBox *>(QStringLiteral("displayEvery"))->setCurrentIndex(0);
         dialog->OnStart();
@@ -396,7 +385,7 @@ private slots:
         if (kStatusNotifier)
             QSKIP("a StatusNotifierItem's secondary activation restores the window");
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         QVERIFY2(minimiseToTheTray(dialog.get()), "the window did not go to the notification area");
         auto *trayIcon = dialog->findChild<QSystemTrayIcon *>(QStringLiteral("trayIcon"));
@@ -420,7 +409,7 @@ private slots:
         if (!kStatusNotifier)
             QSKIP("an embedded icon has no menu: both its buttons restore the window");
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         QVERIFY(QFile::remove(dir.filePath("font.dat")));
         auto dialog = window(dir);
         QSignalSpy finished(dialog.get(), &QDialog::finished);
@@ -441,16 +430,15 @@ private slots:
     void minimiseWithTheEditorOpen()
     {
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         // What happens while the editor runs its own loop is recorded there and checked after.
         bool editorShown = false;
         bool stayedInTaskBar = false;
         bool iconAsked = true;
         bool cameBackWithEditor = false;
-        QTimer::singleShot(0, this, [&] {
-            auto *editor = qobject_cast<CListEditDlg *>(QApplication::activeModalWidget());
-            editorShown = editor && QTest::qWaitForWindowExposed(editor);
+        answerNextModal<CListEditDlg>(dialog.get(), [&](CListEditDlg *editor) {
+            editorShown = QTest::qWaitForWindowExposed(editor);
             if (editorShown) {
                 stayedInTaskBar = iconify(xWindow(dialog.get()), [&] {
                     return inState(dialog.get(), X11Desktop::WmState::Iconic) && dialog->isMinimized();
@@ -464,8 +452,6 @@ private slots:
                     },
                     kDesktopTimeoutMs);
             }
-            if (editor)
-                editor->reject();
         });
         dialog->OnEdit();
         QVERIFY2(editorShown, "the editor did not open");
@@ -481,7 +467,7 @@ private slots:
     void trayHostEndsWhileHidden()
     {
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         QVERIFY2(minimiseToTheTray(dialog.get()), "the window did not go to the notification area");
         m_trayHost.stop();
@@ -506,7 +492,7 @@ private slots:
         const auto releaseTray = qScopeGuard([&] { X11Desktop::destroyWindow(silentTray); });
         QTRY_VERIFY_WITH_TIMEOUT(CTrayIcon::IsAvailable(), kDesktopTimeoutMs);
         QTemporaryDir dir;
-        QVERIFY(copyShippedFiles(dir));
+        QVERIFY(copyShippedFiles(dir.path()));
         auto dialog = window(dir);
         const bool minimised = iconify(xWindow(dialog.get()), [&] {
             return inState(dialog.get(), X11Desktop::WmState::Iconic) && dialog->tray().IsShown();

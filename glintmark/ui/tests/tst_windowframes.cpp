@@ -4,21 +4,21 @@
 // minimise box on the main window only, never resizing or maximising, also when a task bar asks
 // for it.
 
+#include "ApplicationFont.h"
 #include "CAddCatDlg.h"
 #include "CListEditDlg.h"
 #include "DesktopPart.h"
 #include "FlashDlg.h"
 #include "MessageBox.h"
+#include "ModalAnswer.h"
+#include "TestFiles.h"
 #include "X11Desktop.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -114,34 +114,6 @@ bool isFixed(QWidget *window)
     return hints.minimum && hints.maximum && *hints.minimum == window->size() && *hints.maximum == window->size();
 }
 
-bool copyShippedFiles(const QTemporaryDir &dir)
-{
-    for (const char *name : {"List.txt", "check.txt", "font.dat"}) {
-        const QString target = dir.filePath(QLatin1String(name));
-        if (!QFile::copy(QDir(QStringLiteral(GLINTMARK_RES_DIR)).filePath(QLatin1String(name)), target))
-            return false;
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    return true;
-}
-
-// Sets the application's font for as long as it lives.
-class ApplicationFont
-{
-public:
-    explicit ApplicationFont(const QFont &font)
-        : m_before(QApplication::font())
-    {
-        QApplication::setFont(font);
-    }
-    ~ApplicationFont() { QApplication::setFont(m_before); }
-    ApplicationFont(const ApplicationFont &) = delete;
-    ApplicationFont &operator=(const ApplicationFont &) = delete;
-
-private:
-    QFont m_before;
-};
-
 } // namespace
 
 class WindowFramesTest : public QObject
@@ -184,7 +156,7 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("xcb") || !X11Desktop::isAvailable())
             QSKIP("needs an X server (platform xcb)");
         QVERIFY(m_settingsDir.isValid());
-        QVERIFY(copyShippedFiles(m_dataDir));
+        QVERIFY(copyShippedFiles(m_dataDir.path()));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
         QApplication::setApplicationName(QStringLiteral("Glintmark"));
         MessageBox::setHandler([](const MessageBox::Request &) { return QMessageBox::Ok; });
@@ -215,24 +187,11 @@ private slots:
         Frame promptFrame;
         X11Desktop::Window editorWindow = 0;
         // Each dialog is read inside its own event loop and then closed, whatever was found.
-        QTimer::singleShot(0, window.get(), [&] {
-            auto *editor = qobject_cast<CListEditDlg *>(QApplication::activeModalWidget());
-            if (!editor) {
-                if (QWidget *other = QApplication::activeModalWidget())
-                    other->close();
-                return;
-            }
+        answerNextModal<CListEditDlg>(window.get(), [&](CListEditDlg *editor) {
             editorFrame = readFrame(editor);
             editorWindow = xWindow(editor);
-            QTimer::singleShot(0, editor, [&] {
-                QWidget *modal = QApplication::activeModalWidget();
-                if (auto *prompt = qobject_cast<CAddCatDlg *>(modal))
-                    promptFrame = readFrame(prompt);
-                if (modal && modal != editor)
-                    modal->close();
-            });
+            answerNextModal<CAddCatDlg>(editor, [&](CAddCatDlg *prompt) { promptFrame = readFrame(prompt); });
             editor->findChild<QPushButton *>(QStringLiteral("addCategory"))->click();
-            editor->reject();
         });
         window->findChild<QPushButton *>(QStringLiteral("edit"))->click();
 
