@@ -2,13 +2,14 @@
 #include "BeatDlg.h"
 #include "BeatTone.h"
 #include "MemoryWaveOut.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
+#include "ModalAnswer.h"
 #include "SoundServer.h"
+#include "TestFiles.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFile>
 #include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -37,8 +40,7 @@ struct Window
 
     void write(const char *name, const QByteArray &contents)
     {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        if (!writeWholeFile(dir.filePath(name), contents))
             qFatal("cannot write %s", name);
     }
 
@@ -80,14 +82,10 @@ public slots:
 private slots:
     void init()
     {
-        m_messages.clear();
+        m_messages.emplace();
         m_openedUrls.clear();
-        MessageBox::setHandler([this](const MessageBox::Request &request) {
-            m_messages << request;
-            return QMessageBox::Ok;
-        });
     }
-    void cleanup() { MessageBox::setHandler({}); }
+    void cleanup() { m_messages.reset(); }
 
     void startsWithFirstProgramAndTwentyMinutes()
     {
@@ -109,7 +107,7 @@ private slots:
         QCOMPARE(w.stopAfter()->currentRow(), 3);
         QVERIFY(w.play()->isEnabled());
         QVERIFY(w.idle());
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     void selectionShowsItsDescription()
@@ -246,11 +244,11 @@ private slots:
         Window w;
         w.device->setFailOpen(true);
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].title, QString("ERROR"));
-        QCOMPARE(m_messages[0].text, QString("ERROR: Can't open the SoundServer."));
-        QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
-        QCOMPARE(m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests()[0].title, QString("ERROR"));
+        QCOMPARE(m_messages->requests()[0].text, QString("ERROR: Can't open the SoundServer."));
+        QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Warning);
+        QCOMPARE(m_messages->requests()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(w.idle());
 
         w.device->setFailOpen(false);
@@ -264,7 +262,7 @@ private slots:
         QTest::mouseClick(w.play(), Qt::LeftButton);
         w.device->loseDevice();
         QTRY_VERIFY(w.idle());
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
         QTest::mouseClick(w.play(), Qt::LeftButton);
         QCOMPARE(w.play()->text(), QString("Stop"));
     }
@@ -285,16 +283,16 @@ private slots:
         w.dialog->OnPlay();
         QVERIFY(w.idle());
         QCOMPARE(w.record->opens(), 0);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->requests().isEmpty());
     }
 
     void missingCatalogueIsReportedByPath()
     {
         Window w(nullptr);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].title, QString("Tonewell"));
-        QCOMPARE(m_messages[0].icon, QMessageBox::Critical);
-        QCOMPARE(m_messages[0].text, w.dir.filePath("data.dat") + " was not found.");
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests()[0].title, QString("Tonewell"));
+        QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_messages->requests()[0].text, w.dir.filePath("data.dat") + " was not found.");
         QCOMPARE(w.programs()->count(), 0);
         QCOMPARE(w.stopAfter()->count(), 0);
         QCOMPARE(w.description()->text(), QString());
@@ -327,19 +325,19 @@ private slots:
         QVERIFY(w.dialog->actions().contains(about));
         QCOMPARE(w.dialog->contextMenuPolicy(), Qt::ActionsContextMenu);
 
-        QString title, version;
-        QTimer::singleShot(0, this, [&] {
-            auto *box = qobject_cast<CAboutDlg *>(QApplication::activeModalWidget());
-            QVERIFY(box);
+        QString title, version, okText;
+        answerNextModal<CAboutDlg>(w.dialog.get(), [&](CAboutDlg *box) {
             title = box->windowTitle();
             version = box->findChild<QLabel *>("version")->text();
-            QPushButton *ok = box->findChild<QPushButton *>();
-            QCOMPARE(ok->text(), QString("OK"));
-            ok->click();
+            if (QPushButton *ok = box->findChild<QPushButton *>()) {
+                okText = ok->text();
+                ok->click();
+            }
         });
         about->trigger();
         QCOMPARE(title, QString("About Tonewell"));
         QCOMPARE(version, QString("Tonewell Version 1.0"));
+        QCOMPARE(okText, QString("OK"));
     }
 
     void everyControlHasAnAccessibleName()
@@ -361,7 +359,7 @@ private slots:
     }
 
 private:
-    QList<MessageBox::Request> m_messages;
+    std::optional<MessageBoxRecorder> m_messages;
     QList<QUrl> m_openedUrls;
 };
 

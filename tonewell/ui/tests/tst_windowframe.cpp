@@ -3,6 +3,7 @@
 // whose frame offers a close box and a minimise box but never resizing or maximising, also
 // when a task bar asks for it; and a size that stays while the window is used.
 
+#include "ApplicationFont.h"
 #include "BeatDlg.h"
 #include "DesktopPart.h"
 #include "MemoryWaveOut.h"
@@ -34,23 +35,6 @@ bool isFixed(const X11Desktop::SizeHints &hints, QSize size)
 {
     return hints.minimum && hints.maximum && *hints.minimum == size && *hints.maximum == size;
 }
-
-// Sets the application's font for as long as it lives.
-class ApplicationFont
-{
-public:
-    explicit ApplicationFont(const QFont &font)
-        : m_before(QApplication::font())
-    {
-        QApplication::setFont(font);
-    }
-    ~ApplicationFont() { QApplication::setFont(m_before); }
-    ApplicationFont(const ApplicationFont &) = delete;
-    ApplicationFont &operator=(const ApplicationFont &) = delete;
-
-private:
-    QFont m_before;
-};
 
 } // namespace
 
