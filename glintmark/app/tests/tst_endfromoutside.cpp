@@ -2,6 +2,7 @@
 // stop by TERM, HUP or INT, saves the day's work as leaving does and ends, also while a start-up
 // message still waits for an answer that nobody will give.
 
+#include "TestFiles.h"
 #include "X11Desktop.h"
 
 #include <QDir>
@@ -16,18 +17,6 @@
 namespace {
 
 constexpr int kTimeoutMs = 20000;
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 } // namespace
 
@@ -61,16 +50,16 @@ private slots:
         const QDir folder(dir.path());
         const QString program = folder.filePath("glintmark");
         QVERIFY(QFile::copy(QStringLiteral(GLINTMARK_EXECUTABLE), program));
-        const QByteArray list = readAll(QStringLiteral(GLINTMARK_RES_DIR "/List.txt"));
-        const QByteArray font = readAll(QStringLiteral(GLINTMARK_RES_DIR "/font.dat"));
-        QVERIFY(write(folder.filePath("List.txt"), list));
+        const QByteArray list = readWholeFile(QStringLiteral(GLINTMARK_RES_DIR "/List.txt"));
+        const QByteArray font = readWholeFile(QStringLiteral(GLINTMARK_RES_DIR "/font.dat"));
+        QVERIFY(writeWholeFile(folder.filePath("List.txt"), list));
         // Bytes that tick nothing are saved back as 0: the file shows that it was written.
         QByteArray ticks(10000, '\0');
         ticks[0] = 2;
         ticks[1] = 1;
-        QVERIFY(write(folder.filePath("check.txt"), ticks));
+        QVERIFY(writeWholeFile(folder.filePath("check.txt"), ticks));
         if (!startUpMessage)
-            QVERIFY(write(folder.filePath("font.dat"), font));
+            QVERIFY(writeWholeFile(folder.filePath("font.dat"), font));
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "xcb");
@@ -88,11 +77,11 @@ private slots:
         QVERIFY(glintmark.waitForFinished(kTimeoutMs));
         QCOMPARE(glintmark.exitStatus(), QProcess::NormalExit);
         QCOMPARE(glintmark.exitCode(), 0);
-        QCOMPARE(readAll(folder.filePath("List.txt")), list);
+        QCOMPARE(readWholeFile(folder.filePath("List.txt")), list);
         QByteArray saved(10000, '\0');
         saved[1] = 1;
-        QCOMPARE(readAll(folder.filePath("check.txt")), saved);
-        QCOMPARE(readAll(folder.filePath("font.dat")), font);
+        QCOMPARE(readWholeFile(folder.filePath("check.txt")), saved);
+        QCOMPARE(readWholeFile(folder.filePath("font.dat")), font);
         QCOMPARE(glintmark.readAllStandardError().contains("was not found"), false);
     }
 };
