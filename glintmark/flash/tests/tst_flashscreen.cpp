@@ -376,6 +376,35 @@ private slots:
             QCOMPARE(overlay.composited(), compositor);
         }
     }
+
+    // What the X server refuses the overlay is logged with the error and the request: here its
+    // window is destroyed behind its back, as when the server drops it, and the next tick fails.
+    void refusedRequestsAreLogged()
+    {
+        auto list = std::make_unique<FlashTexts>();
+        (*list)[0] = "Gone";
+        CDrawDlg overlay(*list, FlashLocation::Top, kManualInterval, 10, flashFont(), kTextColor);
+        QVERIFY(overlay.Create());
+        xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+        QVERIFY(!xcb_connection_has_error(other));
+        xcb_destroy_window(other, xcb_window_t(overlay.winId()));
+        std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+        xcb_disconnect(other);
+        const QRegularExpression logged("^a request of the flash overlay failed: X error BadWindow \\(3\\)");
+        QTest::ignoreMessage(QtWarningMsg, logged);
+        // The error comes back from the server a little later: the test waits until it was logged.
+        static bool s_logged;
+        static QtMessageHandler s_testHandler;
+        s_logged = false;
+        s_testHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (text.startsWith(QLatin1String("a request of the flash overlay failed")))
+                s_logged = true;
+            s_testHandler(type, context, text);
+        });
+        overlay.OnTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(s_logged, 5000);
+        qInstallMessageHandler(s_testHandler);
+    }
 };
 
 QTEST_MAIN(FlashScreenTest)
