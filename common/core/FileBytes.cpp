@@ -5,6 +5,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -58,4 +59,9 @@ std::optional<FileError> saveFileAtomically(const QString &path, const QByteArra
     if (!file.commit())
         return errorFor(path, errno, EIO);
     return std::nullopt;
+}
+
+void failSavesPastTheFileSizeLimit()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }

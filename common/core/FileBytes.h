@@ -23,3 +23,8 @@ struct FileBytes
 // new file beside it, which is synced and only then renamed over the old one. A file that does
 // not exist yet is created.
 [[nodiscard]] std::optional<FileError> saveFileAtomically(const QString &path, const QByteArray &bytes);
+
+// A save that would grow a file past the process's file-size limit (ulimit -f) then fails like
+// a full disk, instead of the signal for it ending the program with the day's work unsaved.
+// Called once, at start.
+void failSavesPastTheFileSizeLimit();

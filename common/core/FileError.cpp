@@ -28,6 +28,7 @@ QString fileErrorTemplate(int errorCode)
         return QStringLiteral("An invalid file handle was associated with %1.");
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:
         return QStringLiteral("Disk full while accessing %1.");
     case EIO:
         return QStringLiteral("A hardware I/O error was reported while accessing %1.");

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace FontSize {
@@ -18,6 +19,12 @@ QLocale locale()
 int pixelsOfPoints(double points)
 {
     return qRound(points * 96.0 / 72.0);
+}
+
+int pixelsOfStoredHeight(qint32 height)
+{
+    const qint64 magnitude = height < 0 ? -qint64(height) : qint64(height);
+    return int(std::min<qint64>(magnitude, pixelsOfPoints(kMaxPoints)));
 }
 
 QString textOfPixels(int pixels)

@@ -16,6 +16,10 @@ constexpr double kMaxPoints = 1000.0;
 // How sizes are written: the user's decimal point, no thousands separator.
 QLocale locale();
 int pixelsOfPoints(double points);
+// The pixel size a stored height draws with: its magnitude (the sign only says whether it
+// measures the cell or the characters), at most the largest size the chooser offers; 0 for 0.
+// Any 32-bit height is safe, the most negative one too.
+int pixelsOfStoredHeight(qint32 height);
 QString textOfPixels(int pixels);
 // The pixel height of a size as shown or typed (in the user's locale), or 0 when the text is
 // no size within kMinPoints to kMaxPoints.

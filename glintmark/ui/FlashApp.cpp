@@ -1,6 +1,7 @@
 #include "FlashApp.h"
 
 #include "DataLocations.h"
+#include "FileBytes.h"
 #include "FlashDlg.h"
 #include "FlashProgram.h"
 #include "GlintmarkVersion.h"
@@ -23,6 +24,7 @@ CFlashApp::CFlashApp(int &argc, char **argv)
     // The main window hides while it waits in the notification area, and the last message box
     // may close meanwhile; only leaving the main window ends the program.
     setQuitOnLastWindowClosed(false);
+    failSavesPastTheFileSizeLimit();
 }
 
 int CFlashApp::InitInstance()

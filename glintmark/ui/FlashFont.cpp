@@ -1,8 +1,8 @@
 #include "FlashFont.h"
 
-#include <QtMath>
+#include "FontSize.h"
 
-#include <cstdlib>
+#include <QtMath>
 
 namespace {
 
@@ -34,9 +34,8 @@ QFont flashFontFromFields(const FlashFontFields &fields)
 {
     QFont font(QString::fromLatin1(kFlashFontFace));
     font.setStyleHint(styleHintOf(fields.pitchAndFamily));
-    // The sign of a stored height only says whether it measures the cell or the characters.
-    if (fields.height != 0)
-        font.setPixelSize(std::abs(fields.height));
+    if (const int pixels = FontSize::pixelsOfStoredHeight(fields.height); pixels > 0)
+        font.setPixelSize(pixels);
     // 0 stands for the default weight.
     font.setWeight(fields.weight > 0 ? QFont::Weight(qBound(1, fields.weight, 1000)) : QFont::Normal);
     font.setItalic(fields.italic != 0);

@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("EBADF") << EBADF << "An invalid file handle was associated with " + p + ".";
         QTest::newRow("ENOSPC") << ENOSPC << "Disk full while accessing " + p + ".";
         QTest::newRow("EDQUOT") << EDQUOT << "Disk full while accessing " + p + ".";
+        QTest::newRow("EFBIG, past the file-size limit") << EFBIG << "Disk full while accessing " + p + ".";
         QTest::newRow("EIO") << EIO << "A hardware I/O error was reported while accessing " + p + ".";
         QTest::newRow("EBUSY") << EBUSY << "A sharing violation occurred while accessing " + p + ".";
         QTest::newRow("ETXTBSY") << ETXTBSY << "A sharing violation occurred while accessing " + p + ".";

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 Q_DECLARE_METATYPE(FlashFontFields)
 
 class FlashFontTest : public QObject
@@ -21,6 +23,11 @@ private slots:
         QTest::newRow("character height, styles")
             << FlashFontFields{-20, 0, 0, 0, 400, 1, 1, 1, 0, 0, 0, 0, 0x20} << 20 << 400 << true << true << true;
         QTest::newRow("weight 0 is normal") << FlashFontFields{30, 0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0x10} << 30 << 400 << true << false << false;
+        // Heights no chooser gives, from a damaged or hand-made file: the largest size offered.
+        QTest::newRow("most negative height") << FlashFontFields{std::numeric_limits<qint32>::min()} << 1333 << 700
+                                              << false << false << false;
+        QTest::newRow("largest height") << FlashFontFields{std::numeric_limits<qint32>::max()} << 1333 << 700
+                                        << false << false << false;
     }
     void fontFromStoredFields()
     {
@@ -46,6 +53,7 @@ private slots:
         QTest::newRow("defaults") << FlashFontFields{};
         QTest::newRow("negative height, odd fields") << FlashFontFields{-24, 11, 900, 450, 400, 255, 1, 0, 238, 3, 2, 4, 0x31};
         QTest::newRow("zero height and weight") << FlashFontFields{0, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0, 0};
+        QTest::newRow("most negative height") << FlashFontFields{std::numeric_limits<qint32>::min()};
     }
     void unchangedFontKeepsStoredFields()
     {
