@@ -274,8 +274,8 @@ void CDrawDlg::paintEvent(QPaintEvent *)
     }
 
     // What is drawn here is still only in Qt's buffer: Qt copies it to the window once this
-    // function is over, as part of the same event. The zero timer fires after that event, so
-    // the hold is timed from the moment the text went out to the X server.
+    // function is over, as part of the same event. The zero timer fires after that event, and
+    // the hold is timed from the moment the X server has the text.
     if (m_state == State::Shown) {
         m_state = State::Painted;
         m_flushTimer.start();
@@ -287,6 +287,9 @@ void CDrawDlg::OnFrameFlushed()
     m_xRequests.end();
     if (m_state != State::Painted)
         return;
+    // Sent is not yet shown: on a busy machine the server may take a while to draw what it was
+    // sent, and the hold would be spent before the text is up.
+    m_xRequests.waitForServer();
     m_state = State::Holding;
     // The user's input on any of the program's windows ends the flash at once, so that a flash
     // never stands over what the user is doing there; the input itself goes on to its window.

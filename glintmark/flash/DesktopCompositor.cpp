@@ -207,6 +207,12 @@ void OverlayXRequests::end()
     m_spans.back().ended = true;
 }
 
+void OverlayXRequests::waitForServer()
+{
+    if (m_connection)
+        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+}
+
 bool OverlayXRequests::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
     if (eventType != "xcb_generic_event_t")

@@ -29,6 +29,10 @@ public:
     void begin();
     void end();
 
+    // Returns once the X server has dealt with every request sent so far (one round trip), so
+    // that what the overlay drew is on the server, not only on its way there.
+    void waitForServer();
+
     // False on an X server without the SHAPE extension: there Qt leaves a window's mask unset.
     bool canShapeWindows() const { return m_canShape; }
 

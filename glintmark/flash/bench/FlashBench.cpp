@@ -221,11 +221,13 @@ void measureFlashes(MapObserver &observer, int interval, int display, int flashe
     std::vector<double> periodError;
     for (double p : periods)
         periodError.push_back(std::abs(p - times.tickPeriodMs));
+    const auto shorter = std::count_if(visible.begin(), visible.end(), [&](double v) { return v < times.holdMs; });
     std::printf("interval %4d display %2d (tick %4d, hold %2d): %zu flashes; visible median %.2f ms "
-                "(p5 %.2f, p95 %.2f), |visible - hold| median %.2f; tick period median %.2f ms, "
-                "|period - nominal| p95 %.2f, max %.2f\n",
+                "(min %.2f, p5 %.2f, p95 %.2f), shorter than the hold %td, |visible - hold| median %.2f; "
+                "tick period median %.2f ms, |period - nominal| p95 %.2f, max %.2f\n",
                 interval, display, times.tickPeriodMs, times.holdMs, visible.size(), percentile(visible, 0.5),
-                percentile(visible, 0.05), percentile(visible, 0.95), percentile(visibleError, 0.5),
+                visible.empty() ? NAN : *std::min_element(visible.begin(), visible.end()), percentile(visible, 0.05),
+                percentile(visible, 0.95), shorter, percentile(visibleError, 0.5),
                 percentile(periods, 0.5), percentile(periodError, 0.95),
                 periodError.empty() ? NAN : *std::max_element(periodError.begin(), periodError.end()));
 }
