@@ -151,14 +151,21 @@ void CDrawDlg::MeasureAndPlace()
     FlashTextExtent extent(m_font);
     Slots &table = *m_slots;
     for (std::int32_t i = 0; i < m_nCount; ++i) {
-        table.lines[i] = singleLineText(displayText(table.texts[i]));
-        table.boxes[i] = MeasureFlashText(extent.width(table.lines[i]), extent.height(), boxMetrics);
+        const QString line = singleLineText(displayText(table.texts[i]));
+        table.boxes[i] = MeasureFlashText(extent.width(line), extent.height(), boxMetrics);
         table.places[i] = PlaceFlashText(m_location, primary.width(), primary.height(), table.boxes[i]);
         const QRect box(m_primaryOrigin + QPoint(table.places[i].left, table.places[i].top),
                         QSize(table.boxes[i].width, table.boxes[i].height));
         // Only the part on the desktop is shown: X11 positions are 16-bit, and a box far
         // wider than the screen would otherwise wrap around.
         table.windows[i] = box & desktop;
+        // Of a text wider than any screen, only what can be seen is kept and drawn, so that a
+        // huge text flashes at the cost of a short one.
+        const int textLeft = box.left();
+        const FlashTextExtent::Part part =
+            extent.visiblePart(line, table.windows[i].left() - textLeft, table.windows[i].right() + 1 - textLeft);
+        table.lines[i] = part.length == line.size() ? line : line.mid(part.start, part.length);
+        table.lineOffsets[i] = part.x;
         m_largestWindow = m_largestWindow.expandedTo(table.windows[i].size());
     }
 }
@@ -167,7 +174,7 @@ QPoint CDrawDlg::textOrigin() const
 {
     const FlashPlace &place = m_slots->places[m_nIndex];
     return m_primaryOrigin + QPoint(place.left, place.top) - m_slots->windows[m_nIndex].topLeft()
-        + QPoint(0, m_nAscent);
+        + QPoint(m_slots->lineOffsets[m_nIndex], m_nAscent);
 }
 
 void CDrawDlg::OnTimer()

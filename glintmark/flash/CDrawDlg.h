@@ -73,7 +73,8 @@ private:
     struct Slots
     {
         FlashTexts texts;                             // the private copy, as bytes
-        std::array<QString, kFlashSlots> lines;       // as drawn
+        std::array<QString, kFlashSlots> lines;       // as drawn: the part that can be seen
+        std::array<int, kFlashSlots> lineOffsets{};   // where that part starts in the text
         std::array<FlashBox, kFlashSlots> boxes;
         std::array<FlashPlace, kFlashSlots> places;   // on the primary screen
         std::array<QRect, kFlashSlots> windows;       // the box on the desktop, cut to it

@@ -34,19 +34,70 @@ FlashTextExtent::FlashTextExtent(const QFont &font)
 {
 }
 
+float FlashTextExtent::advance(char16_t unit)
+{
+    float &advance = m_advances[unit];
+    if (advance < 0)
+        advance = static_cast<float>(m_metrics.horizontalAdvance(QChar(unit)));
+    return advance;
+}
+
 int FlashTextExtent::width(const QString &text)
 {
+    const bool exactTable = text.size() <= kLongText;
     qreal sum = 0;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (!standsAlone(u))
+        if (exactTable && !standsAlone(u))
             return static_cast<int>(std::ceil(m_metrics.horizontalAdvance(text)));
-        float &advance = m_advances[u];
-        if (advance < 0)
-            advance = static_cast<float>(m_metrics.horizontalAdvance(c));
-        sum += advance;
+        sum += advance(u);
     }
     return static_cast<int>(std::ceil(sum));
+}
+
+FlashTextExtent::Part FlashTextExtent::visiblePart(const QString &text, int fromX, int toX)
+{
+    if (text.size() <= kLongText)
+        return {0, text.size(), 0};
+    constexpr qsizetype kEdgeCharacters = 8;
+    // A right-to-left text runs from the right: the same walk over the mirrored range.
+    const bool mirrored = text.isRightToLeft();
+    const int whole = width(text);
+    const qreal from = mirrored ? whole - toX : fromX;
+    const qreal to = mirrored ? whole - fromX : toX;
+    qsizetype start = -1;
+    qsizetype end = text.size();
+    qreal x = 0;
+    qreal startX = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qreal next = x + advance(text.at(i).unicode());
+        if (start < 0 && next > from) {
+            start = i;
+            startX = x;
+        }
+        if (x >= to) {
+            end = i;
+            break;
+        }
+        x = next;
+    }
+    if (start < 0)
+        return {text.size(), 0, whole};
+    for (qsizetype n = 0; n < kEdgeCharacters && start > 0; ++n)
+        startX -= advance(text.at(--start).unicode());
+    end = std::min(text.size(), end + kEdgeCharacters);
+    // Never half a surrogate pair at either end.
+    if (start > 0 && text.at(start).isLowSurrogate()) {
+        --start;
+        startX -= advance(text.at(start).unicode());
+    }
+    if (end < text.size() && text.at(end).isLowSurrogate())
+        ++end;
+    qreal partWidth = 0;
+    for (qsizetype i = start; i < end; ++i)
+        partWidth += advance(text.at(i).unicode());
+    const qreal left = mirrored ? whole - startX - partWidth : startX;
+    return {start, end - start, static_cast<int>(std::floor(left))};
 }
 
 int FlashTextExtent::height() const

@@ -27,6 +27,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <sys/resource.h>
 #include <vector>
 
 #include <poll.h>
@@ -177,16 +179,29 @@ double ms(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void measureFlashes(MapObserver &observer, int interval, int display, int flashes)
+// The process's CPU time, user and system.
+double cpuSeconds()
 {
-    const auto texts = libraryTexts(50);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void measureFlashes(MapObserver &observer, int interval, int display, int flashes, const FlashTexts *given = nullptr,
+                    const char *label = "")
+{
+    const auto library = libraryTexts(50);
+    const FlashTexts &texts = given ? *given : *library;
     QFont font(QStringLiteral("Arial"), 20);
-    CDrawDlg overlay(*texts, FlashLocation::Center, interval, display, font, Qt::darkBlue);
+    CDrawDlg overlay(texts, FlashLocation::Center, interval, display, font, Qt::darkBlue);
     if (!overlay.Create()) {
         std::printf("Create failed\n");
         return;
     }
     observer.clear();
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = cpuSeconds();
     QEventLoop loop;
     int hidden = 0;
     QObject::connect(&overlay, &CDrawDlg::flashHidden, &loop, [&] {
@@ -194,6 +209,7 @@ void measureFlashes(MapObserver &observer, int interval, int display, int flashe
             loop.quit();
     });
     loop.exec();
+    const double cpuShare = 100.0 * (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0);
     // The last unmap may still be on its way to the observer.
     QElapsedTimer settle;
     settle.start();
@@ -222,14 +238,14 @@ void measureFlashes(MapObserver &observer, int interval, int display, int flashe
     for (double p : periods)
         periodError.push_back(std::abs(p - times.tickPeriodMs));
     const auto shorter = std::count_if(visible.begin(), visible.end(), [&](double v) { return v < times.holdMs; });
-    std::printf("interval %4d display %2d (tick %4d, hold %2d): %zu flashes; visible median %.2f ms "
+    std::printf("%sinterval %4d display %2d (tick %4d, hold %2d): %zu flashes; visible median %.2f ms "
                 "(min %.2f, p5 %.2f, p95 %.2f), shorter than the hold %td, |visible - hold| median %.2f; "
-                "tick period median %.2f ms, |period - nominal| p95 %.2f, max %.2f\n",
-                interval, display, times.tickPeriodMs, times.holdMs, visible.size(), percentile(visible, 0.5),
+                "tick period median %.2f ms, |period - nominal| p95 %.2f, max %.2f; CPU %.2f %% of a core\n",
+                label, interval, display, times.tickPeriodMs, times.holdMs, visible.size(), percentile(visible, 0.5),
                 visible.empty() ? NAN : *std::min_element(visible.begin(), visible.end()), percentile(visible, 0.05),
                 percentile(visible, 0.95), shorter, percentile(visibleError, 0.5),
                 percentile(periods, 0.5), percentile(periodError, 0.95),
-                periodError.empty() ? NAN : *std::max_element(periodError.begin(), periodError.end()));
+                periodError.empty() ? NAN : *std::max_element(periodError.begin(), periodError.end()), cpuShare);
 }
 
 bool waitForCompositor(bool running)
@@ -287,6 +303,12 @@ int main(int argc, char **argv)
     for (int display : {10, 30, 50, 80})
         measureFlashes(observer, 500, display, flashes);
     measureFlashes(observer, 1000, 50, std::max(5, flashes / 4));
+
+    // A library holding one text of a million characters among short ones: the huge one is to
+    // flash at the pace and hold of the others, at about their cost.
+    auto withHuge = libraryTexts(50);
+    (*withHuge)[1] = QByteArray(1 << 20, 'W');
+    measureFlashes(observer, 500, 10, flashes, withHuge.get(), "with a 1 MB text: ");
 
     if (compositor) {
         compositorProcess.terminate();
