@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -26,9 +27,30 @@ public:
 
 constexpr Qt::ItemFlags kItemFlags = Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
 
+// An item whose accessible description follows its tick, and that has its tree announce a
+// change of it.
+class TickItem : public QTreeWidgetItem
+{
+public:
+    QVariant data(int column, int role) const override
+    {
+        if (role == Qt::AccessibleDescriptionRole && column == 0)
+            return QLatin1String(CMyTreeCtrl::GetCheck(this) ? CMyTreeCtrl::kTickedText : CMyTreeCtrl::kNotTickedText);
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    void setData(int column, int role, const QVariant &value) override
+    {
+        const bool tickChanges = role == Qt::CheckStateRole && column == 0 && value != data(column, role);
+        QTreeWidgetItem::setData(column, role, value);
+        if (auto *tree = qobject_cast<CMyTreeCtrl *>(treeWidget()); tree && tickChanges)
+            tree->announceTick(this);
+    }
+};
+
 QTreeWidgetItem *newItem(const QByteArray &text, bool ticked)
 {
-    auto *item = new QTreeWidgetItem;
+    auto *item = new TickItem;
     item->setFlags(kItemFlags);
     item->setText(0, displayText(text));
     item->setData(0, CMyTreeCtrl::kStoredTextRole, text);
@@ -43,6 +65,7 @@ CMyTreeCtrl::CMyTreeCtrl(QWidget *parent)
 {
     setItemDelegate(new CheckBoxDelegate(this));
     setColumnCount(1);
+    setHeaderLabel(QLatin1String(kColumnTitle));
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -107,6 +130,29 @@ bool CMyTreeCtrl::GetCheck(const QTreeWidgetItem *item)
 void CMyTreeCtrl::SetCheck(QTreeWidgetItem *item, bool ticked)
 {
     item->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+}
+
+void CMyTreeCtrl::announceTick(QTreeWidgetItem *item)
+{
+    // Only the rows the view shows are children of its accessible table.
+    if (!QAccessible::isActive() || (item->parent() && !item->parent()->isExpanded()) || item->isHidden())
+        return;
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface *table = tree ? tree->tableInterface() : nullptr;
+    if (!table)
+        return;
+    int row = 0;
+    for (const QTreeWidgetItem *above = itemAbove(item); above; above = itemAbove(above))
+        ++row;
+    QAccessibleInterface *cell = table->cellAt(row, 0);
+    if (!cell)
+        return;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent stateChange(cell, changed);
+    QAccessible::updateAccessibility(&stateChange);
+    QAccessibleEvent descriptionChange(cell, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&descriptionChange);
 }
 
 QRect CMyTreeCtrl::checkBoxRect(const QTreeWidgetItem *item) const

@@ -12,7 +12,8 @@
 // below them, in library order. Ticking or clearing a category's box with the mouse does the
 // same to all of its affirmations; every other tick change (an affirmation's box, the space
 // bar, the second click of a double-click) touches only its own item. There is never a
-// partly ticked state.
+// partly ticked state. Screen readers learn of every tick box and of its state either way, and
+// hear it change.
 class CMyTreeCtrl : public QTreeWidget
 {
     Q_OBJECT
@@ -23,6 +24,13 @@ public:
 
     // Each item keeps the bytes of its text as stored, which its display text may not give back.
     static constexpr int kStoredTextRole = Qt::UserRole;
+    // The one column's title. The header is hidden, but a tree view always shows it to
+    // assistive tools, which would otherwise read Qt's placeholder "1".
+    static constexpr char kColumnTitle[] = "Categories and affirmations";
+    // What an item's accessible description says of its tick box. Qt's AT-SPI bridge passes on
+    // an item's ticked state but not that it could be ticked, so the words say both.
+    static constexpr char kTickedText[] = "Check box, checked";
+    static constexpr char kNotTickedText[] = "Check box, not checked";
 
     explicit CMyTreeCtrl(QWidget *parent = nullptr);
 
@@ -48,6 +56,9 @@ public:
     Hit HitTest(const QPoint &point) const;
     // Where an item's check box is drawn, in viewport coordinates.
     QRect checkBoxRect(const QTreeWidgetItem *item) const;
+
+    // Tells assistive tools that an item's tick changed; the view itself tells them nothing.
+    void announceTick(QTreeWidgetItem *item);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -1,5 +1,6 @@
 #include "FlashDlg.h"
 
+#include "AssistiveChoice.h"
 #include "CListEditDlg.h"
 #include "CMyTreeCtrl.h"
 #include "CPictureButton.h"
@@ -105,6 +106,7 @@ QComboBox *settingsList(const std::array<SettingsListEntry, N> &entries, const c
     for (const SettingsListEntry &entry : entries)
         combo->addItem(QLatin1String(entry.text), entry.milliseconds);
     combo->view()->setMinimumWidth(popupWidth);
+    followAssistiveChoice(combo);
     return combo;
 }
 

@@ -1,5 +1,6 @@
 #include "Font.h"
 
+#include "AssistiveChoice.h"
 #include "DialogLook.h"
 #include "FontSize.h"
 
@@ -122,6 +123,7 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     m_comboColor = new QComboBox(effects);
     m_comboColor->setObjectName(QStringLiteral("color"));
     m_comboColor->setAccessibleName(QStringLiteral("Color"));
+    followAssistiveChoice(m_comboColor);
     auto *colorLabel = new QLabel(QStringLiteral("&Color:"), effects);
     colorLabel->setBuddy(m_comboColor);
     auto *effectsLayout = new QVBoxLayout(effects);
@@ -135,7 +137,6 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
     sample->setAccessibleName(sample->title());
     m_staticSample = new QLabel(QLatin1String(kSampleText), sample);
     m_staticSample->setObjectName(QStringLiteral("sample"));
-    m_staticSample->setAccessibleName(QStringLiteral("Sample"));
     m_staticSample->setAlignment(Qt::AlignCenter);
     m_staticSample->setFixedHeight(72);
     m_staticSample->setMinimumWidth(200);

@@ -1,8 +1,9 @@
 #include "CPictureButton.h"
 
+#include "DialogLook.h"
+#include "FocusRing.h"
+
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 
 CPictureButton::CPictureButton(const QString &caption, const QString &word, QWidget *parent)
     : QPushButton(word, parent)
@@ -13,6 +14,7 @@ CPictureButton::CPictureButton(const QString &caption, const QString &word, QWid
     if (m_up.normal.isNull())
         qWarning("CPictureButton: no picture %sU", qPrintable(caption));
     setAccessibleName(word);
+    setProperty(FocusRing::kDrawsOwnRing, true);
     setFlat(true);
     setFixedSize(sizeHint());
 }
@@ -53,10 +55,13 @@ void CPictureButton::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), picture);
-    if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(3, 3, -3, -3);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    if (hasFocus() && FocusRing::showsKeyboardFocus(this)) {
+        // Inside the face's border, clear of its word.
+        const qreal width = DialogLook::kFocusRingWidth;
+        const qreal inset = kFocusRingInset + width / 2;
+        QPen pen(DialogLook::focusRingColor(), width);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
     }
 }

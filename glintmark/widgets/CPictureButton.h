@@ -7,6 +7,7 @@
 // A button drawn from two pictures named by its caption: caption + "U" up, caption + "D"
 // pressed, each with a double-resolution "@2x" version for 2x screens. It takes the size of
 // its pictures. The word on the pictures is its text for accessibility and keyboard users.
+// Focused, it draws a dark ring of its own on its face: a style's faint mark would vanish there.
 class CPictureButton : public QPushButton
 {
     Q_OBJECT
@@ -14,6 +15,8 @@ class CPictureButton : public QPushButton
 public:
     // Where the pictures live in the program's resources.
     static constexpr char kResourceFolder[] = ":/glintmark/buttons/";
+    // How far inside the button's edge its focus ring lies.
+    static constexpr int kFocusRingInset = 3;
 
     CPictureButton(const QString &caption, const QString &word, QWidget *parent = nullptr);
 
