@@ -333,6 +333,20 @@ void CFlashDlg::ApplySettings()
     }
     m_comboEvery->setCurrentIndex(settings.intervalIndex);
     m_comboFor->setCurrentIndex(settings.durationIndex);
+    TabToCheckedLocation();
+}
+
+void CFlashDlg::TabToCheckedLocation()
+{
+    // Qt's Tab enters a group of radio buttons at the one last focused, or the first; a keyboard
+    // or screen-reader user should land on the chosen location.
+    QAbstractButton *checked = m_location->checkedButton();
+    if (!checked)
+        return;
+    for (QAbstractButton *location : m_location->buttons()) {
+        const Qt::FocusPolicy policy = location->focusPolicy();
+        location->setFocusPolicy(Qt::FocusPolicy(location == checked ? policy | Qt::TabFocus : policy & ~Qt::TabFocus));
+    }
 }
 
 void CFlashDlg::ReadSettingsFromControls()

@@ -148,6 +148,7 @@ private:
     void OnInitDialog();
     void FillLists();
     void ApplySettings();
+    void TabToCheckedLocation();
     void ReadSettingsFromControls();
     void EnableSettings(bool enable);
     void StopFlashing();
