@@ -193,13 +193,14 @@ void CFlashDlg::createControls()
     m_frameLocation->setMinimumWidth(du.x(78));
 
     m_frameFrequency = frame(kFrequencyText, "frequencyFrame", this);
+    // Each label made before its list, so that screen readers meet them in the order they show.
+    auto *everyLabel = new QLabel(QLatin1String(kDisplayEveryText), m_frameFrequency);
     m_comboEvery = settingsList(kDisplayEveryEntries, "displayEvery", kDisplayEveryText, 95, m_frameFrequency);
     // The longer list keeps its scroll bar, so that it reads as a list to scroll.
     m_comboEvery->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_comboFor = settingsList(kDisplayForEntries, "displayFor", kDisplayForText, 120, m_frameFrequency);
-    auto *everyLabel = new QLabel(QLatin1String(kDisplayEveryText), m_frameFrequency);
     everyLabel->setBuddy(m_comboEvery);
     auto *forLabel = new QLabel(QLatin1String(kDisplayForText), m_frameFrequency);
+    m_comboFor = settingsList(kDisplayForEntries, "displayFor", kDisplayForText, 120, m_frameFrequency);
     forLabel->setBuddy(m_comboFor);
     auto *frequencyLayout = new QGridLayout(m_frameFrequency);
     frequencyLayout->addWidget(everyLabel, 0, 0);

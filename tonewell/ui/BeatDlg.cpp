@@ -25,21 +25,29 @@
 namespace {
 
 // The entry a list shows chosen is its selected one, however it was chosen. A click or a key
-// moves the current item and the selection together; an assistive tool selects an entry
-// without moving the current item, which the window reads. A single-choice list keeps a choice,
-// and a disabled one keeps the one it has.
+// moves the current item and the selection together; an assistive tool clears the selection
+// and then selects an entry without moving the current item, which the window reads. A
+// single-choice list keeps a choice, and a disabled one keeps the one it has.
 void followSelection(QListWidget *list)
 {
-    QObject::connect(list, &QListWidget::itemSelectionChanged, list, [list] {
-        QListWidgetItem *current = list->currentItem();
-        const QList<QListWidgetItem *> selected = list->selectedItems();
-        if (selected.isEmpty() || !list->isEnabled()) {
-            if (current && !current->isSelected())
-                list->setCurrentItem(current);
-        } else if (selected.first() != current) {
-            list->setCurrentItem(selected.first());
-        }
-    });
+    QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, list,
+                     [list](const QItemSelection &selected, const QItemSelection &) {
+                         QListWidgetItem *current = list->currentItem();
+                         const QModelIndexList chosen = selected.indexes();
+                         if (!list->isEnabled() || (chosen.isEmpty() && !list->selectedItems().isEmpty())) {
+                             if (current && list->selectedItems() != QList<QListWidgetItem *>{current})
+                                 list->setCurrentItem(current);
+                         } else if (!chosen.isEmpty()) {
+                             if (chosen.last() != list->currentIndex())
+                                 list->setCurrentIndex(chosen.last());
+                         } else {
+                             // Emptied: an entry may be on its way; if none comes, the choice stays.
+                             QMetaObject::invokeMethod(list, [list] {
+                                 if (list->selectedItems().isEmpty() && list->currentItem())
+                                     list->setCurrentItem(list->currentItem());
+                             }, Qt::QueuedConnection);
+                         }
+                     });
 }
 
 } // namespace
