@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -14,7 +15,7 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString fromWindows1252(const QByteArray &bytes)
+QString fromWindows1252(QByteArrayView bytes)
 {
     QString text;
     text.reserve(bytes.size());
@@ -25,6 +26,37 @@ QString fromWindows1252(const QByteArray &bytes)
     return text;
 }
 
+bool isContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// `end`, moved back to where the character that holds the byte at `end` starts (in valid UTF-8
+// that is at most three bytes back).
+qsizetype characterStart(QByteArrayView bytes, qsizetype end)
+{
+    for (int back = 0; back < 3 && end > 0 && end < bytes.size() && isContinuationByte(bytes[end]); ++back)
+        --end;
+    return end;
+}
+
+// Whether displayText() reads `bytes` as UTF-8, checked piece by piece instead of decoding the
+// whole. Each piece ends before a byte that starts a character, so a valid text splits into
+// valid pieces and a fault stays inside the piece that holds it.
+bool isUtf8(QByteArrayView bytes)
+{
+    constexpr qsizetype kPiece = 1 << 16;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    while (!bytes.isEmpty()) {
+        const qsizetype end = characterStart(bytes, std::min(kPiece, bytes.size()));
+        const QString piece = utf8.decode(bytes.first(end));
+        if (utf8.hasError())
+            return false;
+        bytes = bytes.sliced(end);
+    }
+    return true;
+}
+
 } // namespace
 
 QString displayText(const QByteArray &bytes)
@@ -32,6 +64,26 @@ QString displayText(const QByteArray &bytes)
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     return utf8.hasError() ? fromWindows1252(bytes) : text;
+}
+
+QString entryText(const QByteArray &bytes)
+{
+    // No character takes more than four bytes in UTF-8, nor more than one in Windows-1252.
+    constexpr qsizetype kShownBytes = 4 * kEntryTextLimit;
+    if (bytes.size() <= kEntryTextLimit)
+        return displayText(bytes);
+    QString text;
+    if (isUtf8(bytes)) {
+        text = QString::fromUtf8(bytes.first(characterStart(bytes, std::min(kShownBytes, bytes.size()))));
+    } else {
+        text = fromWindows1252(bytes.first(std::min(kShownBytes, bytes.size())));
+    }
+    if (text.size() <= kEntryTextLimit)
+        return text;
+    qsizetype kept = kEntryTextLimit - 1;
+    if (text.at(kept - 1).isHighSurrogate())
+        --kept;
+    return text.first(kept) + QChar(0x2026);
 }
 
 QByteArray storedText(const QString &text)

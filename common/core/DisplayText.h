@@ -8,5 +8,14 @@
 // the code page of older files from Western European Windows systems.
 QString displayText(const QByteArray &bytes);
 
+// The most characters an entry of a list or a tree shows. A view elides what does not fit its
+// width anyway, and laying out a text of millions of characters would hold the window for
+// seconds.
+inline constexpr qsizetype kEntryTextLimit = 1000;
+
+// displayText() of `bytes` cut to kEntryTextLimit characters, ending in an ellipsis when it was
+// longer. Only the part shown is decoded.
+QString entryText(const QByteArray &bytes);
+
 // New text for a data file, encoded as UTF-8.
 QByteArray storedText(const QString &text);

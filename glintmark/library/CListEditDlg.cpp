@@ -45,7 +45,7 @@ int selectedRow(const QListWidget *list)
 
 QListWidgetItem *newItem(const QByteArray &text)
 {
-    auto *item = new QListWidgetItem(displayText(text));
+    auto *item = new QListWidgetItem(entryText(text));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     return item;
 }

@@ -52,7 +52,7 @@ QTreeWidgetItem *newItem(const QByteArray &text, bool ticked)
 {
     auto *item = new TickItem;
     item->setFlags(kItemFlags);
-    item->setText(0, displayText(text));
+    item->setText(0, entryText(text));
     item->setData(0, CMyTreeCtrl::kStoredTextRole, text);
     CMyTreeCtrl::SetCheck(item, ticked);
     return item;

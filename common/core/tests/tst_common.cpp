@@ -89,6 +89,33 @@ private slots:
         QCOMPARE(displayText(bytes), expected);
     }
 
+    // Entries show the start of a long text, decoded as the whole text decodes, never half a
+    // character.
+    void entryTextShowsTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        const QString ellipsis(QChar(0x2026));
+        const qsizetype limit = kEntryTextLimit;
+        QTest::newRow("short") << QByteArray("I am calm.") << QStringLiteral("I am calm.");
+        QTest::newRow("as long as the limit") << QByteArray(limit, 'a') << QString(limit, u'a');
+        QTest::newRow("one past the limit") << QByteArray(limit + 1, 'a') << QString(limit - 1, u'a') + ellipsis;
+        QTest::newRow("utf-8, two bytes a character, across pieces")
+            << QByteArray("\xc3\xa9").repeated(70000) << QString(limit - 1, u'\u00e9') + ellipsis;
+        QTest::newRow("utf-8 in front, a stray byte at the very end")
+            << QByteArray("\xc3\xa9").repeated(70000) + "\xe9"
+            << QStringLiteral(u"\u00c3\u00a9").repeated(limit / 2).first(limit - 1) + ellipsis;
+        QTest::newRow("a character of two halves at the cut")
+            << QByteArray(limit - 2, 'a') + QByteArray("\xf0\x9f\x98\x80").repeated(10) << QString(limit - 2, u'a') + ellipsis;
+        QTest::newRow("windows-1252") << QByteArray("\x93").repeated(5000) << QString(limit - 1, QChar(0x201C)) + ellipsis;
+    }
+    void entryTextShowsTheStart()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QCOMPARE(entryText(bytes), expected);
+    }
+
     void storedTextIsUtf8()
     {
         QCOMPARE(storedText(QStringLiteral(u"Über")), QByteArray("\xc3\x9c" "ber"));
