@@ -260,23 +260,33 @@ private:
     // appears, the panel still sets it up and shows a menu of its own instead: the test then
     // closes that and tries again, as a user would, until the panel shows the item's menu. Should
     // the panel have asked the item for a context menu meanwhile, which brings the window back,
-    // the window is minimised again first.
+    // the window is minimised again first. On a busy machine the setting-up can outlast a single
+    // wait, so the tries may take three.
     bool openItemMenu()
     {
         QElapsedTimer trying;
         trying.start();
-        while (trying.elapsed() < kDesktopTimeoutMs) {
-            if (m_current->trayState() != CFlashDlg::TrayState::InTray && !minimiseToTheTray(m_current))
+        int tries = 0;
+        while (trying.elapsed() < 3 * kDesktopTimeoutMs) {
+            ++tries;
+            if (m_current->trayState() != CFlashDlg::TrayState::InTray && !minimiseToTheTray(m_current)) {
+                qWarning("try %d: the window did not go back to the notification area", tries);
                 return false;
+            }
             X11Desktop::click(iconCentre(), 3);
-            if (!QTest::qWaitFor(panelMenuShown, kDesktopTimeoutMs))
+            if (!QTest::qWaitFor(panelMenuShown, kDesktopTimeoutMs)) {
+                qWarning("try %d: the panel showed no menu", tries);
                 return false;
+            }
             if (itemMenuShown())
                 return true;
             X11Desktop::pressKey("Escape");
-            if (!QTest::qWaitFor([] { return !panelMenuShown(); }, kDesktopTimeoutMs))
+            if (!QTest::qWaitFor([] { return !panelMenuShown(); }, kDesktopTimeoutMs)) {
+                qWarning("try %d: the panel's own menu did not close", tries);
                 return false;
+            }
         }
+        qWarning("%d tries: the panel showed only its own menu", tries);
         return false;
     }
 
