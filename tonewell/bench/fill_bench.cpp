@@ -1,9 +1,16 @@
 // Measures exact synthesis: the fast fill against the scalar one it must equal, side by side in
-// one run, as processor time of this thread (less disturbed by a busy machine than wall time).
+// one run, as processor time of this thread (less disturbed by a busy machine than wall time);
+// then the export of an hour of sound to a WAV file in FOLDER (default: the temporary folder),
+// synced to the disk.
 //
-//   tonewell_fill_bench [rounds, default 20]
+//   tonewell_fill_bench [rounds, default 20] [FOLDER]
 
 #include "BeatTone.h"
+#include "WavExport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -59,11 +66,34 @@ void benchFills(int rounds)
     std::printf("  speed-up    %.2f x\n", scalarSeconds / fastSeconds);
 }
 
+void benchHourExport(const QString &folder)
+{
+    QTemporaryDir dir(QDir(folder).filePath("tonewell-bench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::printf("export: cannot make a folder in %s\n", qPrintable(folder));
+        return;
+    }
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuStart = threadCpuSeconds();
+    const ExportOutcome outcome = ExportProgramToWav(dir.filePath("hour.wav"), {200, 10, 60, true});
+    const double cpu = threadCpuSeconds() - cpuStart;
+    const double seconds = double(wall.nsecsElapsed()) * 1e-9;
+    if (outcome.result != ExportResult::Written) {
+        std::printf("export failed: %s\n", outcome.error ? qPrintable(outcome.error->message()) : "cancelled");
+        return;
+    }
+    std::printf("export of 60 minutes of 200+10 Hz with fade-out (%lld bytes) to %s:\n",
+                static_cast<long long>(44 + ProgramFrames(60) * 4), qPrintable(folder));
+    std::printf("  %.2f s wall time, %.2f s processor time of the exporting thread\n", seconds, cpu);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     benchFills(rounds);
+    benchHourExport(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath());
     return 0;
 }

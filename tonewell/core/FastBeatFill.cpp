@@ -28,6 +28,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define FAST_SINE_X86 1
+#include <emmintrin.h> // SSE2, which every x86-64 processor has
 #endif
 
 namespace {
@@ -111,6 +112,27 @@ struct SampleInDoubt
 
 constexpr std::uint32_t kFramesPerPass = 512;
 
+// The two phases in one vector, stepped together: the additions and wraps of PhaseWalk, lane by
+// lane (subtracting 0 from a phase that does not wrap leaves it as it was, to the bit).
+struct PhasePair
+{
+    Double2 phases;
+    Double2 steps;
+
+    [[gnu::always_inline]] void advance()
+    {
+        phases += steps;
+        const Mask2 wraps = phases >= double(kTwoPi);
+#ifdef FAST_SINE_X86
+        const bool anyWraps = _mm_movemask_pd((__m128d)wraps) != 0;
+#else
+        const bool anyWraps = anyLaneSet(wraps);
+#endif
+        if (anyWraps) [[unlikely]]
+            phases -= (Double2)(wraps & (Mask2)(Double2{} + double(kTwoPi)));
+    }
+};
+
 // Writes the frames that fill whole vectors, walking the phases as it goes, and lists the
 // samples it could not be sure of, and those of the frames left over, for std::sin; returns how
 // many it listed (at most 2 * frames). frames <= kFramesPerPass, and the phases stay within
@@ -125,20 +147,19 @@ template <typename Double, typename Mask, typename Int, typename Short>
     Double phases[kFramesPerPass / framesPerVector];
     Mask inDoubt[kFramesPerPass / framesPerVector];
     Mask doubtfulLanes = {};
-    PhaseWalk walk = sharedWalk;
+    PhasePair pair{Double2{sharedWalk.left(), sharedWalk.right()},
+                   Double2{sharedWalk.stepLeft(), sharedWalk.stepRight()}};
     const std::uint32_t vectors = frames / framesPerVector;
     for (std::uint32_t v = 0; v < vectors; ++v) {
         Double x;
-        // Built in registers: a vector loaded from freshly stored phases would wait for them.
         if constexpr (framesPerVector == 1) {
-            x = Double{walk.left(), walk.right()};
-            walk.advanceTestingOnce();
+            x = pair.phases;
+            pair.advance();
         } else {
-            const double left = walk.left();
-            const double right = walk.right();
-            walk.advanceTestingOnce();
-            x = Double{left, right, walk.left(), walk.right()};
-            walk.advanceTestingOnce();
+            const Double2 first = pair.phases;
+            pair.advance();
+            x = __builtin_shufflevector(first, pair.phases, 0, 1, 2, 3);
+            pair.advance();
         }
         phases[v] = x;
         scaledSineInPlace<Double, Mask>(x);
@@ -148,6 +169,8 @@ template <typename Double, typename Mask, typename Int, typename Short>
         const Short out = __builtin_convertvector(__builtin_convertvector(x, Int), Short);
         std::memcpy(samples + lanes * v, &out, sizeof out);
     }
+    PhaseWalk walk = sharedWalk;
+    walk.moveTo(pair.phases[0], pair.phases[1]);
     std::size_t doubtCount = 0;
     if (anyLaneSet(doubtfulLanes)) {
         for (std::uint32_t v = 0; v < vectors; ++v) {

@@ -18,8 +18,7 @@ public:
     double stepLeft() const { return m_stepLeft; }
     double stepRight() const { return m_stepRight; }
 
-    // Inlined also into the fills built for wider vectors.
-    [[gnu::always_inline]] void advance()
+    void advance()
     {
         const double twoPi = kTwoPi;
         m_left += m_stepLeft;
@@ -30,20 +29,10 @@ public:
             m_right -= twoPi;
     }
 
-    // The same steps with one test per frame while neither phase wraps: the larger of the two
-    // (the right one when either is NaN, which never wraps) decides whether to look closer.
-    [[gnu::always_inline]] void advanceTestingOnce()
+    void moveTo(double left, double right)
     {
-        const double twoPi = kTwoPi;
-        m_left += m_stepLeft;
-        m_right += m_stepRight;
-        const double larger = m_left > m_right ? m_left : m_right;
-        if (!(larger < twoPi)) [[unlikely]] {
-            if (m_left >= twoPi)
-                m_left -= twoPi;
-            if (m_right >= twoPi)
-                m_right -= twoPi;
-        }
+        m_left = left;
+        m_right = right;
     }
 
     void storeInto(BeatToneState &state) const
