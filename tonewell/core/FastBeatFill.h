@@ -9,8 +9,8 @@
 // bound, so a sample whose scaled value lies farther than that bound from every integer
 // truncates the same either way, and only the few that lie closer are taken from std::sin.
 
-// Where the polynomial holds. Frames whose phases could come near it (after about 3 hours of a
-// tone at -200 Hz, say) or are NaN are made with std::sin.
+// Where the polynomial holds. Frames whose phases could come near it (after almost four hours
+// of a tone at -200 Hz, say) or are NaN are made with std::sin.
 inline constexpr double kFastSineLimit = 0x1p25;
 // |FastSine(x) - std::sin(x)| stays below this for |x| <= kFastSineLimit (FastBeatFill.cpp has
 // the derivation: the error is below 2^-30.4, std::sin's own error of one ulp included).
