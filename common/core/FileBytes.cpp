@@ -37,28 +37,46 @@ FileBytes readFileBytes(const QString &path, qint64 maxBytes, qint64 offset)
 
 std::optional<FileError> saveFileAtomically(const QString &path, const QByteArray &bytes)
 {
+    return saveFileAtomically(path, [&bytes](const SaveWriter &write) {
+               return write(bytes.constData(), bytes.size());
+           }).error;
+}
+
+StreamedSave saveFileAtomically(const QString &path, const SaveProducer &produce)
+{
     const QFileInfo existing(path);
     if (existing.isDir())
-        return errorFor(path, EISDIR, EISDIR);
+        return {false, errorFor(path, EISDIR, EISDIR)};
 
     QSaveFile file(path);
     errno = 0;
     // Unbuffered, so a failing write reports its own errno rather than a later flush.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return errorFor(path, errno, EACCES);
+        return {false, errorFor(path, errno, EACCES)};
 
+    std::optional<FileError> error;
+    const SaveWriter write = [&](const char *data, qint64 size) {
+        errno = 0;
+        if (!error && file.write(data, size) == size)
+            return true;
+        if (!error)
+            error = errorFor(path, errno, EIO);
+        return false;
+    };
+    const bool produced = produce(write);
     errno = 0;
     // QSaveFile ignores a failing sync; a disk that cannot take the data must not cost the old file.
-    if (file.write(bytes) != bytes.size() || ::fsync(file.handle()) != 0) {
-        const FileError error = errorFor(path, errno, EIO);
+    if (produced && !error && ::fsync(file.handle()) != 0)
+        error = errorFor(path, errno, EIO);
+    if (!produced || error) {
         file.cancelWriting();
         file.commit();
-        return error;
+        return {!error, error};
     }
     errno = 0;
     if (!file.commit())
-        return errorFor(path, errno, EIO);
-    return std::nullopt;
+        return {false, errorFor(path, errno, EIO)};
+    return {};
 }
 
 void failSavesPastTheFileSizeLimit()

@@ -1,6 +1,7 @@
 #include "BeatTone.h"
 
-#include <cmath>
+#include "FastBeatFill.h"
+#include "PhaseWalk.h"
 
 float BeatToneStep(std::int32_t hz)
 {
@@ -30,13 +31,22 @@ void clearUpperVectorState()
 #endif
 }
 
-std::int16_t toSample(double phase)
-{
-    // Truncation toward zero, never rounding: sin * 16384 stays within [-16384, 16384].
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(std::sin(phase) * kAmplitude));
-}
-
 } // namespace
+
+void FillBeatBufferScalar(BeatToneState &state, std::int16_t *samples, std::uint32_t byteCount)
+{
+    const std::uint32_t frames = byteCount / 4;
+    if (frames == 0)
+        return;
+    clearUpperVectorState();
+    PhaseWalk walk(state);
+    for (std::uint32_t k = 0; k < frames; ++k) {
+        samples[2 * k] = SineSample(walk.left());
+        samples[2 * k + 1] = SineSample(walk.right());
+        walk.advance();
+    }
+    walk.storeInto(state);
+}
 
 void FillBeatBuffer(BeatToneState &state, std::int16_t *samples, std::uint32_t byteCount)
 {
@@ -44,23 +54,7 @@ void FillBeatBuffer(BeatToneState &state, std::int16_t *samples, std::uint32_t b
     if (frames == 0)
         return;
     clearUpperVectorState();
-    const double twoPi = kTwoPi;
-    const double stepLeft = state.stepLeft;
-    const double stepRight = state.stepRight;
-    double left = state.phaseLeft;
-    double right = state.phaseRight;
-    for (std::uint32_t k = 0; k < frames; ++k) {
-        samples[2 * k] = toSample(left);
-        samples[2 * k + 1] = toSample(right);
-        left += stepLeft;
-        right += stepRight;
-        if (left >= twoPi)
-            left -= twoPi;
-        if (right >= twoPi)
-            right -= twoPi;
-    }
-    state.phaseLeft = static_cast<float>(left);
-    state.phaseRight = static_cast<float>(right);
+    FillBeatFramesFast(state, samples, frames, SineVectors::Widest);
 }
 
 BeatToneState &beatToneState()

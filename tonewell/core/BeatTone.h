@@ -28,6 +28,9 @@ float BeatToneStep(std::int32_t hz);
 void SetBeatFrequencies(BeatToneState &state, std::int32_t baseHz, std::int32_t beatHz);
 // Writes byteCount / 4 frames and advances the phases. byteCount is a multiple of 4.
 void FillBeatBuffer(BeatToneState &state, std::int16_t *samples, std::uint32_t byteCount);
+// The same bits as FillBeatBuffer, one std::sin per sample: the reference it is checked and
+// measured against.
+void FillBeatBufferScalar(BeatToneState &state, std::int16_t *samples, std::uint32_t byteCount);
 
 // The process-wide generator: zero at start, never reset, so every playback continues
 // where the last filled buffer ended. It is only touched by one fill at a time, and the

@@ -3,9 +3,12 @@
 #include "FileBytes.h"
 #include "FileError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
 
 #include <cerrno>
 
@@ -69,6 +72,63 @@ private slots:
         file = readFileBytes(dir.path());
         QVERIFY(file.error);
         QCOMPARE(file.error->errorCode, EISDIR);
+    }
+
+    // A file saved in pieces: all of them in order, or, when the producer gives up or the disk
+    // refuses a piece, the previous file as it was and no temporary file beside it.
+    void streamedSaveIsWholeOrNothing_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("every piece written") << "saved";
+        QTest::newRow("producer gives up") << "abandoned";
+        QTest::newRow("past the file-size limit") << "failed";
+    }
+    void streamedSaveIsWholeOrNothing()
+    {
+        QFETCH(QString, ending);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("export.wav");
+        QVERIFY(!saveFileAtomically(path, QByteArray("old")));
+
+        const QByteArray piece(100000, 'p');
+        rlimit previousLimit{};
+        getrlimit(RLIMIT_FSIZE, &previousLimit);
+        if (ending == "failed") {
+            failSavesPastTheFileSizeLimit();
+            rlimit limit = previousLimit;
+            limit.rlim_cur = 250000;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        }
+        int piecesAccepted = 0;
+        const StreamedSave save = saveFileAtomically(path, [&](const SaveWriter &write) {
+            for (int i = 0; i < 5; ++i) {
+                if (ending == "abandoned" && i == 3)
+                    return false;
+                if (!write(piece.constData(), piece.size()))
+                    return false;
+                ++piecesAccepted;
+            }
+            return true;
+        });
+        setrlimit(RLIMIT_FSIZE, &previousLimit);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        if (ending == "saved") {
+            QVERIFY(!save.abandoned);
+            QVERIFY(!save.error);
+            QCOMPARE(file.readAll(), piece.repeated(5));
+        } else {
+            QCOMPARE(save.abandoned, ending == "abandoned");
+            QCOMPARE(save.error.has_value(), ending == "failed");
+            if (save.error) {
+                QCOMPARE(save.error->errorCode, EFBIG);
+                QCOMPARE(save.error->path, path);
+                QCOMPARE(piecesAccepted, 2);
+            }
+            QCOMPARE(file.readAll(), QByteArray("old"));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"export.wav"});
     }
 
     void displayTextDecodes_data()

@@ -1,12 +1,16 @@
 #include "BeatTone.h"
+#include "FastBeatFill.h"
 
 #include <QTest>
 
 #include <bit>
 #include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 using Frames = std::vector<std::int16_t>;
+Q_DECLARE_METATYPE(SineVectors)
 
 namespace {
 
@@ -15,6 +19,43 @@ Frames fill(BeatToneState &state, std::uint32_t frames)
     Frames samples(2 * frames);
     FillBeatBuffer(state, samples.data(), frames * 4);
     return samples;
+}
+
+// Fills `frames` frames with the fast and the scalar fill from the same state and fails on the
+// first sample or phase that differs; the frame after the buffer must stay untouched.
+bool fastFillMatchesScalar(BeatToneState &fast, BeatToneState &scalar, std::uint32_t frames, QString &difference,
+                           SineVectors vectors = SineVectors::Widest)
+{
+    constexpr std::int16_t kGuard = 0x5A5A;
+    Frames a(2 * frames + 2, kGuard);
+    Frames b(2 * frames + 2, kGuard);
+    const BeatToneState before = fast;
+    if (vectors == SineVectors::Widest)
+        FillBeatBuffer(fast, a.data(), frames * 4);
+    else
+        FillBeatFramesFast(fast, a.data(), frames, vectors);
+    FillBeatBufferScalar(scalar, b.data(), frames * 4);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            difference = QString("sample %1 of %2 from phases %3, %4 steps %5, %6: fast %7, scalar %8")
+                             .arg(i).arg(2 * frames).arg(before.phaseLeft, 0, 'g', 17)
+                             .arg(before.phaseRight, 0, 'g', 17).arg(before.stepLeft, 0, 'g', 17)
+                             .arg(before.stepRight, 0, 'g', 17).arg(a[i]).arg(b[i]);
+            return false;
+        }
+    }
+    if (a[2 * frames] != kGuard || a[2 * frames + 1] != kGuard) {
+        difference = "wrote past the buffer";
+        return false;
+    }
+    if (std::bit_cast<std::uint32_t>(fast.phaseLeft) != std::bit_cast<std::uint32_t>(scalar.phaseLeft)
+        || std::bit_cast<std::uint32_t>(fast.phaseRight) != std::bit_cast<std::uint32_t>(scalar.phaseRight)) {
+        difference = QString("phases after the fill: fast %1, %2, scalar %3, %4").arg(fast.phaseLeft, 0, 'g', 9)
+                         .arg(fast.phaseRight, 0, 'g', 9).arg(scalar.phaseLeft, 0, 'g', 9)
+                         .arg(scalar.phaseRight, 0, 'g', 9);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -117,6 +158,100 @@ private slots:
                               b.stepLeft, b.stepRight};
         QCOMPARE(fill(resumed, 1000), second);
         QVERIFY(second[0] != first[0] || second[1] != first[1]);
+    }
+
+    // Whole programs in the stream's two-second buffers, from the zero state.
+    void fastFillMatchesScalarOverLongRuns_data()
+    {
+        QTest::addColumn<int>("baseHz");
+        QTest::addColumn<int>("beatHz");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("200+10 Hz, 10 minutes") << 200 << 10 << 600;
+        QTest::newRow("400+40 Hz, 3 minutes") << 400 << 40 << 180;
+        QTest::newRow("55+4 Hz, 3 minutes") << 55 << 4 << 180;
+        QTest::newRow("right ear -200 Hz, never wrapped, 5 minutes") << 100 << -300 << 300;
+        QTest::newRow("20 kHz, 2 minutes") << 20000 << 1 << 120;
+    }
+    void fastFillMatchesScalarOverLongRuns()
+    {
+        QFETCH(int, baseHz);
+        QFETCH(int, beatHz);
+        QFETCH(int, seconds);
+        BeatToneState fast;
+        SetBeatFrequencies(fast, baseHz, beatHz);
+        BeatToneState scalar = fast;
+        QString difference;
+        for (int second = 0; second < seconds; second += 2) {
+            if (!fastFillMatchesScalar(fast, scalar, 2 * kSampleRate, difference))
+                QFAIL(qPrintable(QString("at second %1: %2").arg(second).arg(difference)));
+        }
+    }
+
+    // Random phases of every size, frequencies across the whole 32-bit range (sums wrapping),
+    // and buffers of any whole number of frames, one frame included; on the widest vectors the
+    // processor has and on those every x86-64 processor has.
+    void fastFillMatchesScalarOnFuzzedStates_data()
+    {
+        QTest::addColumn<SineVectors>("vectors");
+        QTest::newRow("widest") << SineVectors::Widest;
+        QTest::newRow("baseline") << SineVectors::Baseline;
+    }
+    void fastFillMatchesScalarOnFuzzedStates()
+    {
+        QFETCH(SineVectors, vectors);
+        std::mt19937_64 random(20261210);
+        const std::int32_t extremes[] = {0, 1, -1, std::numeric_limits<std::int32_t>::min(),
+                                         std::numeric_limits<std::int32_t>::max(), 44100, -44100, 22050};
+        const double phaseScales[] = {0.0, 6.283185, 100.0, 1e4, 1e6, 1.6e7, 3e7, 1e12, 3e38};
+        auto frequency = [&]() -> std::int32_t {
+            switch (random() % 4) {
+            case 0: return extremes[random() % std::size(extremes)];
+            case 1: return static_cast<std::int32_t>(random());
+            case 2: return static_cast<std::int32_t>(random() % 2001) - 1000;
+            default: return static_cast<std::int32_t>(random() % 400001) - 200000;
+            }
+        };
+        auto phase = [&]() -> float {
+            const double scale = phaseScales[random() % std::size(phaseScales)];
+            const double unit = std::uniform_real_distribution<double>(-1.0, 1.0)(random);
+            // Now and then a multiple of pi/2, where the sine is an integer or almost one.
+            if (random() % 8 == 0)
+                return static_cast<float>(static_cast<double>(random() % 64) * 1.5707963267948966 * (unit < 0 ? -1 : 1));
+            return static_cast<float>(random() % 2 ? unit * scale : std::abs(unit) * scale);
+        };
+        QString difference;
+        for (int round = 0; round < 3000; ++round) {
+            BeatToneState fast{phase(), phase(), 0.0f, 0.0f};
+            SetBeatFrequencies(fast, frequency(), frequency());
+            BeatToneState scalar = fast;
+            const std::uint32_t frames = round % 5 == 0 ? 1 : 1 + static_cast<std::uint32_t>(random() % 1500);
+            if (!fastFillMatchesScalar(fast, scalar, frames, difference, vectors))
+                QFAIL(qPrintable(QString("round %1: %2").arg(round).arg(difference)));
+        }
+    }
+
+    // The bound the fast fill relies on, checked against a sine of higher precision, also next
+    // to multiples of pi, where the reduction loses most.
+    void fastSineStaysWithinItsBound()
+    {
+        std::mt19937_64 random(7);
+        const double limits[] = {1.0, 6.3, 1e3, 1e6, kFastSineLimit};
+        double worst = 0.0;
+        double worstAt = 0.0;
+        for (int i = 0; i < 400000; ++i) {
+            const double limit = limits[i % std::size(limits)];
+            double x = std::uniform_real_distribution<double>(-limit, limit)(random);
+            if (i % 3 == 0)
+                x = std::nearbyint(x / 3.141592653589793) * 3.141592653589793;
+            const long double exact = std::sin(static_cast<long double>(x));
+            const double error = static_cast<double>(std::abs(static_cast<long double>(FastSine(x)) - exact));
+            if (error > worst) {
+                worst = error;
+                worstAt = x;
+            }
+        }
+        if (!(worst <= 0x1p-30))
+            QFAIL(qPrintable(QString("error %1 at %2").arg(worst, 0, 'g', 6).arg(worstAt, 0, 'g', 17)));
     }
 
     void zeroBytesChangesNothing()
