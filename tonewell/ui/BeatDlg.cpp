@@ -62,9 +62,14 @@ CBeatDlg::CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWi
     , m_dataFolders(std::move(dataFolders))
     , m_hIcon(programIcon())
     , m_pSound(std::make_unique<CSoundServer>(std::move(device)))
+    , m_device(m_pSound->device())
+    , m_soundContext(new QObject)
     , m_timer(this)
     , m_countdownTimer(this)
 {
+    m_soundThread.setObjectName(QStringLiteral("sound"));
+    m_soundContext->moveToThread(&m_soundThread);
+    m_soundThread.start();
     createControls();
     OnInitDialog();
 }
@@ -72,7 +77,30 @@ CBeatDlg::CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWi
 CBeatDlg::~CBeatDlg()
 {
     // The stream goes first: its notices may still be on their way to this window.
-    m_pSound.reset();
+    shutdownSound();
+}
+
+template <typename Job> void CBeatDlg::onSoundThread(Job job)
+{
+    QMetaObject::invokeMethod(m_soundContext, std::move(job), Qt::QueuedConnection);
+}
+
+void CBeatDlg::shutdownSound()
+{
+    // The program is ending: a sound server that does not answer is not waited for.
+    if (m_device)
+        m_device->abandon();
+    if (m_soundThread.isRunning()) {
+        m_soundThread.quit();
+        m_soundThread.wait();
+    }
+    delete m_soundContext;
+    m_soundContext = nullptr;
+    if (m_pSound) {
+        m_pSound->Close();
+        m_pSound.reset();
+    }
+    m_device = nullptr;
 }
 
 void CBeatDlg::createControls()
@@ -118,6 +146,14 @@ void CBeatDlg::createControls()
     m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
     m_timeLeft->setAlignment(Qt::AlignCenter);
     m_timeLeft->hide();
+
+    // What the window is waiting for, or why the sound stopped. It keeps one line's height, so
+    // that the window's size stays; a screen reader hears each new text as the label's name.
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setFixedHeight(fontMetrics().lineSpacing());
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     m_listPrograms = new QListWidget(this);
     m_listPrograms->setObjectName(QStringLiteral("programs"));
@@ -165,6 +201,7 @@ void CBeatDlg::createControls()
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(notice);
     frameLayout->addLayout(row, 1);
+    frameLayout->addWidget(m_status);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -264,7 +301,7 @@ void CBeatDlg::OnSelchangePrograms()
     const int index = item ? item->data(Qt::UserRole).toInt() : -1;
     const bool loaded = index >= 0 && index < m_nPrograms;
     m_staticDescription->setText(loaded ? displayText(m_programs[index].m_strDescription) : QString());
-    if (!m_bPlaying)
+    if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
 }
 
@@ -274,21 +311,45 @@ void CBeatDlg::OnPlay()
         stopPlayback();
         return;
     }
-    // Nothing to play, or no duration chosen: Play is disabled, and does nothing if reached.
+    // Nothing to play, no duration chosen, or still connecting: Play is disabled, and does
+    // nothing if reached.
     const QListWidgetItem *program = m_listPrograms->currentItem();
     const QListWidgetItem *stopAfter = m_listStopAfter->currentItem();
     const int index = program ? program->data(Qt::UserRole).toInt() : -1;
-    if (index < 0 || index >= m_nPrograms || !stopAfter)
+    if (index < 0 || index >= m_nPrograms || !stopAfter || m_bConnecting || !m_pSound)
         return;
 
     m_listPrograms->setEnabled(false);
     const int minutes = stopAfter->data(Qt::UserRole).toInt();
-    m_timer.start(minutes * 60000);
+    const std::int32_t baseHz = m_programs[index].m_nBaseHz;
+    const std::int32_t beatHz = m_programs[index].m_nBeatHz;
+    m_bConnecting = true;
+    m_playFocusedBeforeConnect = m_btnPlay->hasFocus();
+    m_btnPlay->setEnabled(false);
+    showStatus(QString::fromLatin1(kConnectingText));
+    const int playback = ++m_playback;
+    onSoundThread([this, baseHz, beatHz, playback, minutes] {
+        // Here, behind any Close still on its way: the tone changes only while the stream is closed.
+        SetBeatFrequencies(baseHz, beatHz);
+        const bool opened = m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1;
+        QMetaObject::invokeMethod(
+            this, [this, playback, opened, minutes] { onSoundOpened(playback, opened, minutes); },
+            Qt::QueuedConnection);
+    });
+}
 
-    SetBeatFrequencies(m_programs[index].m_nBaseHz, m_programs[index].m_nBeatHz);
-    ++m_playback;
-    if (m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1) {
+void CBeatDlg::onSoundOpened(int playback, bool opened, int minutes)
+{
+    if (!m_bConnecting || playback != m_playback.load())
+        return;
+    m_bConnecting = false;
+    m_btnPlay->setEnabled(true);
+    if (m_playFocusedBeforeConnect)
+        m_btnPlay->setFocus();
+    showStatus(QString());
+    if (opened) {
         m_bPlaying = true;
+        m_timer.start(minutes * 60000);
         m_btnPlay->setText(QStringLiteral("Stop"));
         m_btnPlay->setAccessibleName(QStringLiteral("Stop"));
         m_stopDeadline = QDeadlineTimer(std::chrono::minutes(minutes), Qt::PreciseTimer);
@@ -300,20 +361,20 @@ void CBeatDlg::OnPlay()
     MessageBox::show({.icon = QMessageBox::Warning,
                       .title = QStringLiteral("ERROR"),
                       .text = QStringLiteral("ERROR: Can't open the SoundServer.")});
-    m_timer.stop();
     m_listPrograms->setEnabled(true);
 }
 
-void CBeatDlg::stopPlayback()
+void CBeatDlg::stopPlayback(const QString &status)
 {
     m_timer.stop();
-    m_pSound->Close();
+    onSoundThread([this] { m_pSound->Close(); });
     m_bPlaying = false;
     m_btnPlay->setText(QStringLiteral("Play"));
     m_btnPlay->setAccessibleName(QStringLiteral("Play"));
     m_listPrograms->setEnabled(true);
     m_countdownTimer.stop();
     m_timeLeft->hide();
+    showStatus(status);
 }
 
 void CBeatDlg::OnTimer()
@@ -325,7 +386,14 @@ void CBeatDlg::OnTimer()
 void CBeatDlg::onSoundLost(int playback)
 {
     if (m_bPlaying && playback == m_playback.load())
-        stopPlayback();
+        stopPlayback(QString::fromLatin1(kSoundLostText));
+}
+
+void CBeatDlg::showStatus(const QString &text)
+{
+    m_status->setText(text);
+    // Its name is its text, and a new name is announced.
+    m_status->setAccessibleName(text);
 }
 
 void CBeatDlg::showTimeLeft()
@@ -339,10 +407,8 @@ void CBeatDlg::showTimeLeft()
 void CBeatDlg::OnExit()
 {
     m_bPlaying = false;
-    if (m_pSound) {
-        m_pSound->Close();
-        m_pSound.reset();
-    }
+    m_bConnecting = false;
+    shutdownSound();
     m_timer.stop();
     m_countdownTimer.stop();
     QDialog::reject();

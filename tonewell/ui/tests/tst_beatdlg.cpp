@@ -56,8 +56,11 @@ struct Window
     QListWidget *stopAfter() const { return child<QListWidget>("stopAfter"); }
     QLabel *description() const { return child<QLabel>("description"); }
     QLabel *timeLeft() const { return child<QLabel>("timeLeft"); }
+    QLabel *status() const { return child<QLabel>("status"); }
     QTimer *stopTimer() const { return child<QTimer>("stopTimer"); }
 
+    // Play has been answered: the stream plays. Opening runs off the window's thread.
+    bool playing() const { return play()->text() == "Stop" && play()->isEnabled() && device->isOpen(); }
     bool idle() const
     {
         return play()->text() == "Play" && programs()->isEnabled() && !stopTimer()->isActive()
@@ -124,7 +127,7 @@ private slots:
         w.stopAfter()->setCurrentRow(0);
         QTest::mouseClick(w.play(), Qt::LeftButton);
 
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.play()->accessibleName(), QString("Stop"));
         QVERIFY(!w.programs()->isEnabled());
         QVERIFY(w.stopAfter()->isEnabled());
@@ -142,12 +145,13 @@ private slots:
         QCOMPARE(w.stopTimer()->interval(), 300000);
 
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QVERIFY(w.idle());
+        QTRY_VERIFY(w.idle());
         QVERIFY(w.record->halted());
         QCOMPARE(w.record->closes(), 1);
         QCOMPARE(w.description()->text(), QString("For winding down."));
 
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.stopTimer()->interval(), 3600000);
         QCOMPARE(w.record->opens(), 2);
     }
@@ -157,10 +161,13 @@ private slots:
     {
         Window w;
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QVERIFY(w.device->step());
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.idle());
         const BeatToneState after = beatToneState();
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QVERIFY(w.device->step());
         const std::vector<char> played = w.record->played();
         const std::size_t bufferBytes = CSoundServer::BufferBytesFor(CBeatDlg::kBufferingMs);
@@ -178,6 +185,7 @@ private slots:
         Window w;
         w.stopAfter()->setCurrentRow(0);
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.stopTimer()->interval(), 300000);
         w.stopTimer()->start(1); // the same timer, due now instead of in five minutes
         QTRY_VERIFY(w.idle());
@@ -193,6 +201,7 @@ private slots:
     {
         Window w;
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.timeLeft()->text(), QString("Time left 20:00"));
         QTRY_COMPARE_WITH_TIMEOUT(w.timeLeft()->text(), QString("Time left 19:59"), 3000);
     }
@@ -204,11 +213,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w.dialog.get()));
         w.programs()->setFocus();
         QTest::keyClick(w.programs(), Qt::Key_Return);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
         QTest::keyClick(w.dialog.get(), Qt::Key_Return);
-        QVERIFY(w.idle());
+        QTRY_VERIFY(w.idle());
         QTest::keyClick(w.dialog.get(), Qt::Key_Return);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
 
         QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
         QCOMPARE(w.dialog->result(), int(QDialog::Rejected));
@@ -230,6 +239,7 @@ private slots:
         Window w;
         w.dialog->show();
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         if (closeBox)
             w.dialog->close();
         else
@@ -244,27 +254,35 @@ private slots:
         Window w;
         w.device->setFailOpen(true);
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(m_messages->requests().size(), 1);
+        QTRY_COMPARE(m_messages->requests().size(), 1);
         QCOMPARE(m_messages->requests()[0].title, QString("ERROR"));
         QCOMPARE(m_messages->requests()[0].text, QString("ERROR: Can't open the SoundServer."));
         QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Warning);
         QCOMPARE(m_messages->requests()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(w.idle());
 
+        QCOMPARE(w.status()->text(), QString());
+
         w.device->setFailOpen(false);
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
     }
 
     void lostSoundServerReturnsToIdle()
     {
         Window w;
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        QCOMPARE(w.status()->text(), QString());
         w.device->loseDevice();
         QTRY_VERIFY(w.idle());
         QVERIFY(m_messages->requests().isEmpty());
+        QCOMPARE(w.status()->text(), QString(CBeatDlg::kSoundLostText));
+        QCOMPARE(w.status()->accessibleName(), w.status()->text());
+        QVERIFY(w.status()->isVisibleTo(w.dialog.get()));
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
+        QCOMPARE(w.status()->text(), QString());
     }
 
     void emptyCatalogueLeavesNothingToPlay_data()
@@ -351,9 +369,9 @@ private slots:
         for (const char *name : {"play", "programs", "stopAfter", "help", "exit"})
             QVERIFY2(!w.child<QWidget>(name)->accessibleName().isEmpty(), name);
         // A label reads as what it shows.
-        for (const char *name : {"description", "timeLeft", "notice"}) {
+        for (const char *name : {"description", "timeLeft", "notice", "status"}) {
             auto *label = w.child<QLabel>(name);
-            QVERIFY2(!label->text().isEmpty() || label == w.child<QLabel>("timeLeft"), name);
+            QVERIFY2(!label->text().isEmpty() || label == w.timeLeft() || label == w.status(), name);
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
         }
     }
