@@ -12,6 +12,8 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +23,8 @@
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cerrno>
 
 namespace {
 
@@ -260,6 +264,9 @@ void CBeatDlg::OnInitDialog()
 void CBeatDlg::BuildPaths()
 {
     m_strDataPath = findDataFile(m_dataFolders, QString::fromLatin1(kDataFileName));
+    // Found nowhere: the file a user would add is the one beside the program, the first folder.
+    if (!QFileInfo::exists(m_strDataPath) && !m_dataFolders.isEmpty())
+        m_strDataPath = QFileInfo(QDir(m_dataFolders.first()).filePath(QString::fromLatin1(kDataFileName))).absoluteFilePath();
     m_strHelpPath = findDataFile(m_dataFolders, QString::fromLatin1(kHelpFileName));
 }
 
@@ -268,7 +275,14 @@ bool CBeatDlg::LoadCatalogue()
     const FileBytes file = readFileBytes(m_strDataPath);
     if (file.error) {
         m_nPrograms = 0;
-        MessageBox::showFileError(nullptr, kProgramName, *file.error);
+        QString details;
+        if (file.error->errorCode == ENOENT && m_dataFolders.size() > 1) {
+            QStringList others;
+            for (const QString &folder : m_dataFolders.sliced(1))
+                others << QDir::toNativeSeparators(QDir::cleanPath(QDir(folder).absolutePath()));
+            details = QStringLiteral("Also looked in: ") + others.join(QStringLiteral(", "));
+        }
+        MessageBox::showFileError(nullptr, kProgramName, *file.error, details);
         return false;
     }
     m_nPrograms = ParseCatalogue(file.bytes, m_programs);

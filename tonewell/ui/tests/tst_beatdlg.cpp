@@ -311,6 +311,7 @@ private slots:
         QCOMPARE(m_messages->requests()[0].title, QString("Tonewell"));
         QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Critical);
         QCOMPARE(m_messages->requests()[0].text, w.dir.filePath("data.dat") + " was not found.");
+        QCOMPARE(m_messages->requests()[0].informativeText, QString());
         QCOMPARE(w.programs()->count(), 0);
         QCOMPARE(w.stopAfter()->count(), 0);
         QCOMPARE(w.description()->text(), QString());
@@ -318,6 +319,26 @@ private slots:
         w.dialog->OnPlay();
         QCOMPARE(w.record->opens(), 0);
         QVERIFY(!w.stopTimer()->isActive());
+    }
+
+    // Found in none of the folders searched: the message names the file beside the program,
+    // where a user would put it, and the other folders on a line below. Found in a later folder,
+    // it is read from there.
+    void catalogueIsLookedForInEveryFolder()
+    {
+        QTemporaryDir beside, user, installed;
+        {
+            CBeatDlg dialog(QStringList{beside.path(), user.path(), installed.path()}, std::make_unique<MemoryWaveOut>());
+            QCOMPARE(m_messages->requests().size(), 1);
+            const MessageBox::Request &request = m_messages->requests()[0];
+            QCOMPARE(request.text, beside.filePath("data.dat") + " was not found.");
+            QCOMPARE(request.informativeText, "Also looked in: " + user.path() + ", " + installed.path());
+        }
+        m_messages->clear();
+        QVERIFY(writeWholeFile(user.filePath("data.dat"), kCatalogue));
+        CBeatDlg dialog(QStringList{beside.path(), user.path(), installed.path()}, std::make_unique<MemoryWaveOut>());
+        QVERIFY(m_messages->requests().isEmpty());
+        QCOMPARE(dialog.findChild<QListWidget *>("programs")->count(), 3);
     }
 
     void helpOpensTheShippedPage()
