@@ -9,6 +9,7 @@
 #include "Program.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
+#include "WrappedLabel.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -163,16 +164,15 @@ void CBeatDlg::createControls()
     m_listPrograms->setObjectName(QStringLiteral("programs"));
     m_listPrograms->setAccessibleName(QStringLiteral("Programs"));
     m_listPrograms->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A name too long for the list ends in an ellipsis rather than scrolling the list sideways.
+    m_listPrograms->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listPrograms->setTextElideMode(Qt::ElideRight);
+    m_listPrograms->setUniformItemSizes(true);
 
-    m_staticDescription = new QLabel(this);
-    m_staticDescription->setObjectName(QStringLiteral("description"));
-    m_staticDescription->setWordWrap(true);
-    m_staticDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_staticDescription->setTextFormat(Qt::PlainText);
-    m_staticDescription->setMinimumHeight(4 * fontMetrics().lineSpacing());
     // The window keeps its size from one program to the next: the description wraps within the
-    // width the program list gives it instead of asking for a width of its own.
-    m_staticDescription->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // width the program list gives it, anywhere if it must, and a longer one is cut short.
+    m_staticDescription = new CWrappedLabel(kDescriptionLines, this);
+    m_staticDescription->setObjectName(QStringLiteral("description"));
     auto *descriptionBox = new QGroupBox(QStringLiteral("Description"), this);
     auto *descriptionLayout = new QVBoxLayout(descriptionBox);
     descriptionLayout->addWidget(m_staticDescription);
@@ -291,8 +291,11 @@ bool CBeatDlg::LoadCatalogue()
 
 void CBeatDlg::FillLists()
 {
+    // Only the start of each description is decoded, once: the label shows a few lines of it.
+    for (int i = 0; i < m_nPrograms; ++i)
+        m_descriptions[i] = entryText(m_programs[i].m_strDescription);
     for (int i = 0; i < m_nPrograms; ++i) {
-        auto *item = new QListWidgetItem(displayText(m_programs[i].m_strName));
+        auto *item = new QListWidgetItem(entryText(m_programs[i].m_strName));
         item->setData(Qt::UserRole, i);
         m_listPrograms->addItem(item);
     }
@@ -314,7 +317,7 @@ void CBeatDlg::OnSelchangePrograms()
     const QListWidgetItem *item = m_listPrograms->currentItem();
     const int index = item ? item->data(Qt::UserRole).toInt() : -1;
     const bool loaded = index >= 0 && index < m_nPrograms;
-    m_staticDescription->setText(loaded ? displayText(m_programs[index].m_strDescription) : QString());
+    m_staticDescription->setText(loaded ? m_descriptions[index] : QString());
     if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
 }

@@ -9,10 +9,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <memory>
 
 class CSoundServer;
+class CWrappedLabel;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -44,6 +46,8 @@ public:
     static constexpr int kDefaultStopAfter = 3;
     static constexpr int kBufferingMs = 4000;
     static constexpr int kIdmAboutBox = 16;
+    // The description shows at most this many lines.
+    static constexpr int kDescriptionLines = 4;
 
     // What the status line says.
     static constexpr const char *kConnectingText = "Connecting to the sound server...";
@@ -82,6 +86,7 @@ private:
     QString m_strDataPath;
     QString m_strHelpPath;
     CBeatProgramTable m_programs;
+    std::array<QString, kMaxPrograms> m_descriptions; // as shown
     int m_nPrograms = 0;
     QIcon m_hIcon;
     // Opened and closed on m_soundThread only, so that a sound server that does not answer never
@@ -99,7 +104,7 @@ private:
     QListWidget *m_listPrograms = nullptr;
     QPushButton *m_btnPlay = nullptr;
     QListWidget *m_listStopAfter = nullptr;
-    QLabel *m_staticDescription = nullptr;
+    CWrappedLabel *m_staticDescription = nullptr;
     QLabel *m_timeLeft = nullptr;
     QLabel *m_status = nullptr;
 

@@ -6,6 +6,8 @@
 #include "ModalAnswer.h"
 #include "SoundServer.h"
 #include "TestFiles.h"
+#include "DisplayText.h"
+#include "WrappedLabel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -339,6 +342,54 @@ private slots:
         CBeatDlg dialog(QStringList{beside.path(), user.path(), installed.path()}, std::make_unique<MemoryWaveOut>());
         QVERIFY(m_messages->requests().isEmpty());
         QCOMPARE(dialog.findChild<QListWidget *>("programs")->count(), 3);
+    }
+
+    // A word longer than the window wraps inside itself and is cut after a few lines, a long
+    // name is elided in its list, and neither makes the window wider. A description of 10 MB
+    // shows its start and nothing more.
+    void longTextsKeepTheWindowsSize()
+    {
+        Window normal;
+        normal.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(normal.dialog.get()));
+        const QSize size = normal.dialog->size();
+
+        const QByteArray word(320, 'W');
+        const QByteArray huge = QByteArray("Start. ") + QByteArray(10 << 20, 'x');
+        const QByteArray catalogue = QByteArray(320, 'N') + ";" + word + ";200;10;\n" + "Huge;" + huge + ";150;6;\n";
+        Window w(&catalogue);
+        w.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.dialog.get()));
+        QCOMPARE(w.dialog->size(), size);
+        QVERIFY(w.dialog->width() <= w.dialog->screen()->availableGeometry().width());
+
+        CWrappedLabel *description = qobject_cast<CWrappedLabel *>(w.description());
+        QVERIFY(description);
+        QCOMPARE(description->text(), QString::fromLatin1(word));
+        const int textWidth = description->contentsRect().width();
+        QVERIFY(textWidth > 0);
+        // Wrapped within the width: as many lines as the word needs at that width, of which the
+        // label shows its few.
+        const int needed = description->linesNeeded(textWidth);
+        QVERIFY2(needed >= description->fontMetrics().horizontalAdvance(QString::fromLatin1(word)) / textWidth,
+                 qPrintable(QString::number(needed)));
+        QVERIFY(needed > CBeatDlg::kDescriptionLines);
+        QCOMPARE(description->height(),
+                 CBeatDlg::kDescriptionLines * description->fontMetrics().lineSpacing()
+                     + description->contentsMargins().top() + description->contentsMargins().bottom());
+        QVERIFY(!description->grab().isNull());
+
+        QCOMPARE(w.programs()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(w.programs()->textElideMode(), Qt::ElideRight);
+        QCOMPARE(w.programs()->item(0)->text(), QString(320, 'N'));
+
+        w.programs()->setCurrentRow(1);
+        QCOMPARE(description->text().size(), kEntryTextLimit);
+        QVERIFY(description->text().startsWith("Start. xxx"));
+        QCOMPARE(w.dialog->size(), size);
+        w.programs()->setCurrentRow(0);
+        w.programs()->setCurrentRow(1);
+        QCOMPARE(description->text().size(), kEntryTextLimit);
     }
 
     void helpOpensTheShippedPage()
