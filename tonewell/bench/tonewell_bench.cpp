@@ -132,6 +132,19 @@ public:
         std::lock_guard lock(m_mutex);
         m_chunks.clear();
     }
+    // When the sound first came out at most a quarter as loud as the loudest before `after`.
+    Clock::time_point quieterAfter(Clock::time_point after)
+    {
+        std::lock_guard lock(m_mutex);
+        int loudest = 0;
+        for (const Chunk &c : m_chunks) {
+            if (c.arrived <= after)
+                loudest = std::max(loudest, c.peak);
+            else if (loudest > 0 && c.peak <= loudest / 4)
+                return c.arrived - frames(kChunkFrames);
+        }
+        return {};
+    }
 
 private:
     static constexpr int kChunkFrames = 220; // 5 ms
@@ -140,6 +153,7 @@ private:
         Clock::time_point arrived;
         int firstSound;
         int lastSound;
+        int peak; // the largest magnitude of a sample
     };
     static Clock::duration frames(int n)
     {
@@ -152,8 +166,9 @@ private:
             int error = 0;
             if (pa_simple_read(m_simple, data, sizeof data, &error) < 0)
                 return;
-            Chunk chunk{Clock::now(), -1, -1};
+            Chunk chunk{Clock::now(), -1, -1, 0};
             for (int i = 0; i < kChunkFrames; ++i) {
+                chunk.peak = std::max({chunk.peak, std::abs(int(data[2 * i])), std::abs(int(data[2 * i + 1]))});
                 if (data[2 * i] || data[2 * i + 1]) {
                     if (chunk.firstSound < 0)
                         chunk.firstSound = i;
@@ -281,7 +296,37 @@ int basic(int playSeconds)
         startMs.push_back(msBetween(pressed, first));
         stopMs.push_back(msBetween(stopped, last));
     }
+    // A volume change from the mixer, while the server holds seconds of sound: heard when?
+    std::vector<double> volumeMs;
+    for (int round = 0; round < 5; ++round) {
+        recorder.clear();
+        play->click();
+        if (!waitFor(playing, 10000))
+            return 1;
+        waitMs(700);
+        QProcess list;
+        list.start("pactl", {"list", "short", "sink-inputs"});
+        list.waitForFinished(5000);
+        const QByteArray input = list.readAllStandardOutput().split('\t').value(0).trimmed();
+        const auto changed = Clock::now();
+        QProcess::execute("pactl", {"set-sink-input-volume", QString::fromLatin1(input), "25%"});
+        waitMs(500);
+        const auto quieter = recorder.quieterAfter(changed);
+        // Back to full volume, so that a server that restores volumes keeps none of this.
+        QProcess::execute("pactl", {"set-sink-input-volume", QString::fromLatin1(input), "100%"});
+        play->click();
+        waitMs(300);
+        if (quieter == Clock::time_point{}) {
+            std::fprintf(stderr, "the volume change was not heard in round %d\n", round);
+            return 1;
+        }
+        volumeMs.push_back(msBetween(changed, quieter));
+        recorder.clear();
+    }
     recorder.stop();
+    std::printf("mixer volume change to quieter sound at the server (pactl's own start included): "
+                "median %.1f ms, max %.1f ms (5 rounds)\n",
+                percentile(volumeMs, 0.5), *std::max_element(volumeMs.begin(), volumeMs.end()));
     std::printf("Play to first sound at the server: median %.1f ms, max %.1f ms (10 rounds)\n",
                 percentile(startMs, 0.5), *std::max_element(startMs.begin(), startMs.end()));
     std::printf("Stop to last sound at the server: median %.1f ms, max %.1f ms (10 rounds)\n",
@@ -410,8 +455,11 @@ int load(int seconds)
            && std::memcmp(&expected[2 * (offset + exact)], heard.data() + 4 * (start + exact), 4) == 0)
         ++exact;
     std::printf("underruns at the server in %d s: %d\n", seconds, underruns);
-    std::printf("bit for bit at the server: the first %.2f s of %.2f s played (%zu frames)\n", exact / 44100.0,
-                std::min(frames - start, wanted) / 44100.0, exact);
+    std::size_t end = frames;
+    while (end > start && frameAt(end - 1) == 0)
+        --end;
+    std::printf("bit for bit at the server: the first %.2f s of the %.2f s played (%zu of %zu frames)\n",
+                exact / 44100.0, (end - start) / 44100.0, exact, end - start);
     return 0;
 }
 
