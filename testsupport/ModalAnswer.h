@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
@@ -33,4 +34,27 @@ void answerNextModal(QObject *context, Answer answer)
         if (modal && modal->isVisible())
             closeModal(modal);
     });
+}
+
+// As answerNextModal, for a modal window that opens later, once work off the window's thread has
+// ended: looks for a modal `Dialog` every 10 ms, for up to `timeoutMs`, and answers the first.
+template <typename Dialog, typename Answer>
+void answerModalWhenShown(QObject *context, Answer answer, int timeoutMs = 10000)
+{
+    auto *poll = new QTimer(context);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [poll, deadline = QDeadlineTimer(timeoutMs), answer = std::move(answer)]() mutable {
+                         const QPointer<QWidget> modal = QApplication::activeModalWidget();
+                         auto *dialog = qobject_cast<Dialog *>(modal.data());
+                         if (!dialog && !deadline.hasExpired())
+                             return;
+                         poll->stop();
+                         poll->deleteLater();
+                         if (dialog)
+                             answer(dialog);
+                         if (modal && modal->isVisible())
+                             closeModal(modal);
+                     });
+    poll->start();
 }

@@ -71,9 +71,13 @@ QMessageBox::StandardButton show(const Request &request)
     return answer;
 }
 
-void showFileError(QWidget *parent, const QString &programName, const FileError &error)
+void showFileError(QWidget *parent, const QString &programName, const FileError &error, const QString &details)
 {
-    show({.parent = parent, .icon = QMessageBox::Critical, .title = programName, .text = error.message()});
+    show({.parent = parent,
+          .icon = QMessageBox::Critical,
+          .title = programName,
+          .text = error.message(),
+          .informativeText = details});
 }
 
 void setHandler(Handler handler)

@@ -37,8 +37,10 @@ using Handler = std::function<QMessageBox::StandardButton(const Request &)>;
 
 QMessageBox::StandardButton show(const Request &request);
 
-// A file error as the programs report it: stop icon, the program's name as caption.
-void showFileError(QWidget *parent, const QString &programName, const FileError &error);
+// A file error as the programs report it: stop icon, the program's name as caption; `details`,
+// when not empty, on a line of its own below the fixed text.
+void showFileError(QWidget *parent, const QString &programName, const FileError &error,
+                   const QString &details = {});
 
 // Replaces the dialog with `handler` until it is reset with an empty one.
 void setHandler(Handler handler);

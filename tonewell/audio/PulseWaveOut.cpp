@@ -11,9 +11,12 @@ namespace {
 
 constexpr unsigned kConnectTimeoutMs = 5000;
 constexpr unsigned kHaltTimeoutMs = 2000;
-// How far ahead of the ear the server holds sound: short enough that Stop is heard at once
-// (the rest is flushed anyway), long enough that a busy desktop never starves the stream.
-constexpr pa_usec_t kTargetLatencyUs = 250 * PA_USEC_PER_MSEC;
+// The server is asked for all the sound the stream has ready: a busy desktop then never starves
+// it, and Stop is still heard at once because it drops what the server holds. It takes more in
+// small requests as it plays, and starts once a fifth of a second is there.
+constexpr pa_usec_t kTargetUs = PulseWaveOut::kTargetMs * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kMinRequestUs = 100 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kPrebufferUs = 200 * PA_USEC_PER_MSEC;
 
 struct ProplistDeleter
 {
@@ -44,13 +47,40 @@ PulseWaveOut::~PulseWaveOut()
     shutdown();
 }
 
+PulseWaveOut::ServerBuffer PulseWaveOut::serverBuffer() const
+{
+    std::lock_guard lock(m_grantedMutex);
+    return m_granted;
+}
+
+void PulseWaveOut::abandonDevice()
+{
+    m_abandoned = true;
+    std::lock_guard lock(m_loopMutex);
+    if (!m_mainloop || !m_started)
+        return;
+    // Wakes a wait of the opening or halting thread, which then sees m_abandoned.
+    pa_threaded_mainloop_lock(m_mainloop);
+    pa_threaded_mainloop_signal(m_mainloop, 0);
+    pa_threaded_mainloop_unlock(m_mainloop);
+}
+
 int PulseWaveOut::openDevice(const WaveFormat &format)
 {
     m_ready = false;
     m_halted = false;
     m_lossLogged = false;
     m_writeFailureLogged = false;
-    m_mainloop = pa_threaded_mainloop_new();
+    if (m_abandoned)
+        return kWaveError;
+    {
+        std::lock_guard lock(m_grantedMutex);
+        m_granted = {};
+    }
+    {
+        std::lock_guard lock(m_loopMutex);
+        m_mainloop = pa_threaded_mainloop_new();
+    }
     if (!m_mainloop) {
         qCWarning(lcTonewell, "cannot open the sound stream: libpulse could not make its main loop");
         return kWaveError;
@@ -80,7 +110,10 @@ int PulseWaveOut::openDevice(const WaveFormat &format)
         teardown();
         return kWaveError;
     }
-    m_started = true;
+    {
+        std::lock_guard lock(m_loopMutex);
+        m_started = true;
+    }
 
     pa_threaded_mainloop_lock(m_mainloop);
     const bool ok = awaitContext() && openStream(format, props.get());
@@ -103,11 +136,28 @@ bool PulseWaveOut::awaitContext()
                                    kConnectTimeoutMs);
     if (pa_context_get_state(m_context) == PA_CONTEXT_READY)
         return true;
+    if (m_abandoned)
+        return false;
     if (settled)
         logPulseError(m_context, "cannot connect to the sound server");
     else
         qCWarning(lcTonewell, "cannot connect to the sound server: no answer within %u ms", kConnectTimeoutMs);
     return false;
+}
+
+void PulseWaveOut::noteGrantedBuffer(const pa_sample_spec &spec)
+{
+    const pa_buffer_attr *granted = pa_stream_get_buffer_attr(m_stream);
+    if (!granted)
+        return;
+    {
+        std::lock_guard lock(m_grantedMutex);
+        m_granted = {granted->maxlength, granted->tlength, granted->prebuf, granted->minreq};
+    }
+    const auto grantedMs = static_cast<unsigned>(pa_bytes_to_usec(granted->tlength, &spec) / PA_USEC_PER_MSEC);
+    if (grantedMs < kEnoughMs)
+        qCWarning(lcTonewell, "the sound server holds only %u ms of sound ahead (asked for %u ms): "
+                              "a busy machine may hear gaps", grantedMs, unsigned(kTargetMs));
 }
 
 bool PulseWaveOut::openStream(const WaveFormat &format, pa_proplist *properties)
@@ -120,21 +170,28 @@ bool PulseWaveOut::openStream(const WaveFormat &format, pa_proplist *properties)
     }
     pa_stream_set_state_callback(m_stream, &PulseWaveOut::onStreamState, this);
     pa_stream_set_write_callback(m_stream, &PulseWaveOut::onStreamWrite, this);
+    pa_stream_set_underflow_callback(m_stream, &PulseWaveOut::onUnderflow, this);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
-    attr.prebuf = static_cast<std::uint32_t>(-1);
-    attr.minreq = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetUs, &spec));
+    attr.prebuf = static_cast<std::uint32_t>(pa_usec_to_bytes(kPrebufferUs, &spec));
+    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kMinRequestUs, &spec));
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
+    // No latency adjustment: the server would then shrink its own buffer to the latency asked
+    // for, and a sink's latency is not what the stream wants to hold.
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0) {
         logPulseError(m_context, "cannot start a playback stream on the sound server");
         return false;
     }
     const bool settled = waitUntil([this] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))
                                                    || pa_stream_get_state(m_stream) == PA_STREAM_READY; },
                                    kConnectTimeoutMs);
-    if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
+    if (pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+        noteGrantedBuffer(spec);
         return true;
+    }
+    if (m_abandoned)
+        return false;
     if (settled)
         logPulseError(m_context, "the sound server refused the playback stream");
     else
@@ -165,7 +222,8 @@ void PulseWaveOut::haltDevice()
         else if (!waitUntil([&] { return pa_operation_get_state(flush.get()) != PA_OPERATION_RUNNING
                                          || pa_stream_get_state(m_stream) != PA_STREAM_READY; },
                             kHaltTimeoutMs))
-            qCWarning(lcTonewell, "the sound server did not drop the sound it holds within %u ms", kHaltTimeoutMs);
+            if (!m_abandoned)
+                qCWarning(lcTonewell, "the sound server did not drop the sound it holds within %u ms", kHaltTimeoutMs);
     }
     pa_threaded_mainloop_unlock(m_mainloop);
 }
@@ -225,7 +283,7 @@ bool PulseWaveOut::waitUntil(const std::function<bool()> &done, unsigned timeout
             pa_threaded_mainloop_signal(self->m_mainloop, 0);
         },
         this);
-    while (!done() && !m_timedOut)
+    while (!done() && !m_timedOut && !m_abandoned)
         pa_threaded_mainloop_wait(m_mainloop);
     if (timer)
         pa_threaded_mainloop_get_api(m_mainloop)->time_free(timer);
@@ -256,6 +314,11 @@ void PulseWaveOut::onFlushed(pa_stream *, int success, void *self)
     pa_threaded_mainloop_signal(device->m_mainloop, 0);
 }
 
+void PulseWaveOut::onUnderflow(pa_stream *, void *self)
+{
+    ++static_cast<PulseWaveOut *>(self)->m_underruns;
+}
+
 void PulseWaveOut::lost(const char *what)
 {
     if (!m_lossLogged) {
@@ -280,6 +343,7 @@ void PulseWaveOut::teardown()
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
             pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
@@ -296,6 +360,7 @@ void PulseWaveOut::teardown()
         // Never stopped with the lock held: the loop thread may be waiting for it.
         pa_threaded_mainloop_stop(m_mainloop);
     }
+    std::lock_guard lock(m_loopMutex);
     pa_threaded_mainloop_free(m_mainloop);
     m_mainloop = nullptr;
     m_started = false;

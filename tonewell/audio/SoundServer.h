@@ -40,6 +40,7 @@ public:
     void setDeviceLostHandler(std::function<void()> handler);
 
     bool isOpen() const { return m_bOpen != 0; }
+    WaveOut *device() const { return m_hWaveOut.get(); }
     std::int32_t bufferBytes() const { return m_nBufferBytes; }
 
     // The size of each of the two buffers for bufferingMs, in whole frames; 0 when that is

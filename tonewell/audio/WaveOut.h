@@ -69,6 +69,11 @@ public:
     // Fails with kWaveStillPlaying while buffers are queued.
     int close();
     bool isOpen() const;
+    // Safe from any thread but the device's own: whatever waits for the device (an open that
+    // connects, a halt that waits for the device to let go) gives up at once, and every later
+    // open fails. For a program that is ending and will not wait for a sound server that does
+    // not answer.
+    void abandon() { abandonDevice(); }
 
 protected:
     virtual int openDevice(const WaveFormat &format) = 0;
@@ -76,6 +81,7 @@ protected:
     virtual void haltDevice() = 0;
     // A buffer was queued: a device that pulls data may want to pull now. Called without locks.
     virtual void bufferQueued(const WaveHeader &header) { (void)header; }
+    virtual void abandonDevice() {}
 
     // Takes up to maxBytes of queued sound, in order, into dest; buffers taken to their end are
     // reported done. Returns the bytes taken.

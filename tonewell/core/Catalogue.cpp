@@ -24,14 +24,15 @@ std::int32_t ParseCatalogueNumber(const QByteArray &field)
 namespace {
 
 // Takes the text before the next ";" and removes it with its ";" from `line`; without a ";"
-// the field is empty and the line stays as it is.
-QByteArray takeField(QByteArray &line)
+// the field is empty and the line stays as it is. Views, so that a line of 100 MB is not copied
+// field by field.
+QByteArrayView takeField(QByteArrayView &line)
 {
     const qsizetype end = line.indexOf(';');
     if (end < 0)
         return {};
-    QByteArray field = line.left(end);
-    line.remove(0, end + 1);
+    const QByteArrayView field = line.first(end);
+    line = line.sliced(end + 1);
     return field;
 }
 
@@ -41,20 +42,21 @@ int ParseCatalogue(const QByteArray &text, CBeatProgramTable &programs)
 {
     int count = 0;
     qsizetype start = 0;
-    while (count < kMaxPrograms && start < text.size()) {
-        qsizetype end = text.indexOf('\n', start);
+    const QByteArrayView all(text);
+    while (count < kMaxPrograms && start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
         if (end < 0)
-            end = text.size();
-        QByteArray line = text.mid(start, end - start);
+            end = all.size();
+        QByteArrayView line = all.sliced(start, end - start);
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())
             break;
         CBeatProgram &program = programs[count++];
-        program.m_strName = takeField(line);
-        program.m_strDescription = takeField(line);
-        program.m_nBaseHz = ParseCatalogueNumber(takeField(line));
-        program.m_nBeatHz = ParseCatalogueNumber(takeField(line));
+        program.m_strName = takeField(line).toByteArray();
+        program.m_strDescription = takeField(line).toByteArray();
+        program.m_nBaseHz = ParseCatalogueNumber(takeField(line).toByteArray());
+        program.m_nBeatHz = ParseCatalogueNumber(takeField(line).toByteArray());
         start = end + 1;
     }
     return count;

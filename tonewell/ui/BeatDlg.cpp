@@ -9,9 +9,12 @@
 #include "Program.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
+#include "WrappedLabel.h"
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +24,8 @@
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cerrno>
 
 namespace {
 
@@ -62,9 +67,14 @@ CBeatDlg::CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWi
     , m_dataFolders(std::move(dataFolders))
     , m_hIcon(programIcon())
     , m_pSound(std::make_unique<CSoundServer>(std::move(device)))
+    , m_device(m_pSound->device())
+    , m_soundContext(new QObject)
     , m_timer(this)
     , m_countdownTimer(this)
 {
+    m_soundThread.setObjectName(QStringLiteral("sound"));
+    m_soundContext->moveToThread(&m_soundThread);
+    m_soundThread.start();
     createControls();
     OnInitDialog();
 }
@@ -72,7 +82,30 @@ CBeatDlg::CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWi
 CBeatDlg::~CBeatDlg()
 {
     // The stream goes first: its notices may still be on their way to this window.
-    m_pSound.reset();
+    shutdownSound();
+}
+
+template <typename Job> void CBeatDlg::onSoundThread(Job job)
+{
+    QMetaObject::invokeMethod(m_soundContext, std::move(job), Qt::QueuedConnection);
+}
+
+void CBeatDlg::shutdownSound()
+{
+    // The program is ending: a sound server that does not answer is not waited for.
+    if (m_device)
+        m_device->abandon();
+    if (m_soundThread.isRunning()) {
+        m_soundThread.quit();
+        m_soundThread.wait();
+    }
+    delete m_soundContext;
+    m_soundContext = nullptr;
+    if (m_pSound) {
+        m_pSound->Close();
+        m_pSound.reset();
+    }
+    m_device = nullptr;
 }
 
 void CBeatDlg::createControls()
@@ -119,20 +152,27 @@ void CBeatDlg::createControls()
     m_timeLeft->setAlignment(Qt::AlignCenter);
     m_timeLeft->hide();
 
+    // What the window is waiting for, or why the sound stopped. It keeps one line's height, so
+    // that the window's size stays; a screen reader hears each new text as the label's name.
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setFixedHeight(fontMetrics().lineSpacing());
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+
     m_listPrograms = new QListWidget(this);
     m_listPrograms->setObjectName(QStringLiteral("programs"));
     m_listPrograms->setAccessibleName(QStringLiteral("Programs"));
     m_listPrograms->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A name too long for the list ends in an ellipsis rather than scrolling the list sideways.
+    m_listPrograms->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listPrograms->setTextElideMode(Qt::ElideRight);
+    m_listPrograms->setUniformItemSizes(true);
 
-    m_staticDescription = new QLabel(this);
-    m_staticDescription->setObjectName(QStringLiteral("description"));
-    m_staticDescription->setWordWrap(true);
-    m_staticDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_staticDescription->setTextFormat(Qt::PlainText);
-    m_staticDescription->setMinimumHeight(4 * fontMetrics().lineSpacing());
     // The window keeps its size from one program to the next: the description wraps within the
-    // width the program list gives it instead of asking for a width of its own.
-    m_staticDescription->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // width the program list gives it, anywhere if it must, and a longer one is cut short.
+    m_staticDescription = new CWrappedLabel(kDescriptionLines, this);
+    m_staticDescription->setObjectName(QStringLiteral("description"));
     auto *descriptionBox = new QGroupBox(QStringLiteral("Description"), this);
     auto *descriptionLayout = new QVBoxLayout(descriptionBox);
     descriptionLayout->addWidget(m_staticDescription);
@@ -165,6 +205,7 @@ void CBeatDlg::createControls()
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(notice);
     frameLayout->addLayout(row, 1);
+    frameLayout->addWidget(m_status);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -223,6 +264,9 @@ void CBeatDlg::OnInitDialog()
 void CBeatDlg::BuildPaths()
 {
     m_strDataPath = findDataFile(m_dataFolders, QString::fromLatin1(kDataFileName));
+    // Found nowhere: the file a user would add is the one beside the program, the first folder.
+    if (!QFileInfo::exists(m_strDataPath) && !m_dataFolders.isEmpty())
+        m_strDataPath = QFileInfo(QDir(m_dataFolders.first()).filePath(QString::fromLatin1(kDataFileName))).absoluteFilePath();
     m_strHelpPath = findDataFile(m_dataFolders, QString::fromLatin1(kHelpFileName));
 }
 
@@ -231,7 +275,14 @@ bool CBeatDlg::LoadCatalogue()
     const FileBytes file = readFileBytes(m_strDataPath);
     if (file.error) {
         m_nPrograms = 0;
-        MessageBox::showFileError(nullptr, kProgramName, *file.error);
+        QString details;
+        if (file.error->errorCode == ENOENT && m_dataFolders.size() > 1) {
+            QStringList others;
+            for (const QString &folder : m_dataFolders.sliced(1))
+                others << QDir::toNativeSeparators(QDir::cleanPath(QDir(folder).absolutePath()));
+            details = QStringLiteral("Also looked in: ") + others.join(QStringLiteral(", "));
+        }
+        MessageBox::showFileError(nullptr, kProgramName, *file.error, details);
         return false;
     }
     m_nPrograms = ParseCatalogue(file.bytes, m_programs);
@@ -240,8 +291,11 @@ bool CBeatDlg::LoadCatalogue()
 
 void CBeatDlg::FillLists()
 {
+    // Only the start of each description is decoded, once: the label shows a few lines of it.
+    for (int i = 0; i < m_nPrograms; ++i)
+        m_descriptions[i] = entryText(m_programs[i].m_strDescription);
     for (int i = 0; i < m_nPrograms; ++i) {
-        auto *item = new QListWidgetItem(displayText(m_programs[i].m_strName));
+        auto *item = new QListWidgetItem(entryText(m_programs[i].m_strName));
         item->setData(Qt::UserRole, i);
         m_listPrograms->addItem(item);
     }
@@ -263,8 +317,8 @@ void CBeatDlg::OnSelchangePrograms()
     const QListWidgetItem *item = m_listPrograms->currentItem();
     const int index = item ? item->data(Qt::UserRole).toInt() : -1;
     const bool loaded = index >= 0 && index < m_nPrograms;
-    m_staticDescription->setText(loaded ? displayText(m_programs[index].m_strDescription) : QString());
-    if (!m_bPlaying)
+    m_staticDescription->setText(loaded ? m_descriptions[index] : QString());
+    if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
 }
 
@@ -274,21 +328,45 @@ void CBeatDlg::OnPlay()
         stopPlayback();
         return;
     }
-    // Nothing to play, or no duration chosen: Play is disabled, and does nothing if reached.
+    // Nothing to play, no duration chosen, or still connecting: Play is disabled, and does
+    // nothing if reached.
     const QListWidgetItem *program = m_listPrograms->currentItem();
     const QListWidgetItem *stopAfter = m_listStopAfter->currentItem();
     const int index = program ? program->data(Qt::UserRole).toInt() : -1;
-    if (index < 0 || index >= m_nPrograms || !stopAfter)
+    if (index < 0 || index >= m_nPrograms || !stopAfter || m_bConnecting || !m_pSound)
         return;
 
     m_listPrograms->setEnabled(false);
     const int minutes = stopAfter->data(Qt::UserRole).toInt();
-    m_timer.start(minutes * 60000);
+    const std::int32_t baseHz = m_programs[index].m_nBaseHz;
+    const std::int32_t beatHz = m_programs[index].m_nBeatHz;
+    m_bConnecting = true;
+    m_playFocusedBeforeConnect = m_btnPlay->hasFocus();
+    m_btnPlay->setEnabled(false);
+    showStatus(QString::fromLatin1(kConnectingText));
+    const int playback = ++m_playback;
+    onSoundThread([this, baseHz, beatHz, playback, minutes] {
+        // Here, behind any Close still on its way: the tone changes only while the stream is closed.
+        SetBeatFrequencies(baseHz, beatHz);
+        const bool opened = m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1;
+        QMetaObject::invokeMethod(
+            this, [this, playback, opened, minutes] { onSoundOpened(playback, opened, minutes); },
+            Qt::QueuedConnection);
+    });
+}
 
-    SetBeatFrequencies(m_programs[index].m_nBaseHz, m_programs[index].m_nBeatHz);
-    ++m_playback;
-    if (m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1) {
+void CBeatDlg::onSoundOpened(int playback, bool opened, int minutes)
+{
+    if (!m_bConnecting || playback != m_playback.load())
+        return;
+    m_bConnecting = false;
+    m_btnPlay->setEnabled(true);
+    if (m_playFocusedBeforeConnect)
+        m_btnPlay->setFocus();
+    showStatus(QString());
+    if (opened) {
         m_bPlaying = true;
+        m_timer.start(minutes * 60000);
         m_btnPlay->setText(QStringLiteral("Stop"));
         m_btnPlay->setAccessibleName(QStringLiteral("Stop"));
         m_stopDeadline = QDeadlineTimer(std::chrono::minutes(minutes), Qt::PreciseTimer);
@@ -300,20 +378,20 @@ void CBeatDlg::OnPlay()
     MessageBox::show({.icon = QMessageBox::Warning,
                       .title = QStringLiteral("ERROR"),
                       .text = QStringLiteral("ERROR: Can't open the SoundServer.")});
-    m_timer.stop();
     m_listPrograms->setEnabled(true);
 }
 
-void CBeatDlg::stopPlayback()
+void CBeatDlg::stopPlayback(const QString &status)
 {
     m_timer.stop();
-    m_pSound->Close();
+    onSoundThread([this] { m_pSound->Close(); });
     m_bPlaying = false;
     m_btnPlay->setText(QStringLiteral("Play"));
     m_btnPlay->setAccessibleName(QStringLiteral("Play"));
     m_listPrograms->setEnabled(true);
     m_countdownTimer.stop();
     m_timeLeft->hide();
+    showStatus(status);
 }
 
 void CBeatDlg::OnTimer()
@@ -325,7 +403,14 @@ void CBeatDlg::OnTimer()
 void CBeatDlg::onSoundLost(int playback)
 {
     if (m_bPlaying && playback == m_playback.load())
-        stopPlayback();
+        stopPlayback(QString::fromLatin1(kSoundLostText));
+}
+
+void CBeatDlg::showStatus(const QString &text)
+{
+    m_status->setText(text);
+    // Its name is its text, and a new name is announced.
+    m_status->setAccessibleName(text);
 }
 
 void CBeatDlg::showTimeLeft()
@@ -339,10 +424,8 @@ void CBeatDlg::showTimeLeft()
 void CBeatDlg::OnExit()
 {
     m_bPlaying = false;
-    if (m_pSound) {
-        m_pSound->Close();
-        m_pSound.reset();
-    }
+    m_bConnecting = false;
+    shutdownSound();
     m_timer.stop();
     m_countdownTimer.stop();
     QDialog::reject();

@@ -6,12 +6,15 @@
 #include <QDialog>
 #include <QIcon>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <memory>
 
 class CSoundServer;
+class CWrappedLabel;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -43,6 +46,12 @@ public:
     static constexpr int kDefaultStopAfter = 3;
     static constexpr int kBufferingMs = 4000;
     static constexpr int kIdmAboutBox = 16;
+    // The description shows at most this many lines.
+    static constexpr int kDescriptionLines = 4;
+
+    // What the status line says.
+    static constexpr const char *kConnectingText = "Connecting to the sound server...";
+    static constexpr const char *kSoundLostText = "The sound server went away; playback stopped.";
 
 public slots:
     void OnPlay();
@@ -63,26 +72,41 @@ private:
     bool LoadCatalogue();
     void FillLists();
     void createControls();
-    void stopPlayback();
+    void stopPlayback(const QString &status = {});
+    void onSoundOpened(int playback, bool opened, int minutes);
     void onSoundLost(int playback);
     void showTimeLeft();
+    void showStatus(const QString &text);
+    // Runs `job` on the sound thread, after the jobs before it.
+    template <typename Job> void onSoundThread(Job job);
+    // Gives up what the sound thread waits for, ends the thread, and closes the stream.
+    void shutdownSound();
 
     QStringList m_dataFolders;
     QString m_strDataPath;
     QString m_strHelpPath;
     CBeatProgramTable m_programs;
+    std::array<QString, kMaxPrograms> m_descriptions; // as shown
     int m_nPrograms = 0;
     QIcon m_hIcon;
+    // Opened and closed on m_soundThread only, so that a sound server that does not answer never
+    // holds the window; the window learns the outcome through queued calls.
     std::unique_ptr<CSoundServer> m_pSound;
+    WaveOut *m_device = nullptr; // owned by m_pSound
+    QThread m_soundThread;
+    QObject *m_soundContext = nullptr; // lives on m_soundThread
     bool m_bPlaying = false;
+    bool m_bConnecting = false;
+    bool m_playFocusedBeforeConnect = false;
     // Counts playbacks, so that news of a lost sound server ends only the playback it was about.
     std::atomic<int> m_playback{0};
 
     QListWidget *m_listPrograms = nullptr;
     QPushButton *m_btnPlay = nullptr;
     QListWidget *m_listStopAfter = nullptr;
-    QLabel *m_staticDescription = nullptr;
+    CWrappedLabel *m_staticDescription = nullptr;
     QLabel *m_timeLeft = nullptr;
+    QLabel *m_status = nullptr;
 
     QTimer m_timer;          // ends playback when the stop-after time is up
     QTimer m_countdownTimer; // refreshes the time left once a second

@@ -1,16 +1,20 @@
+#include "PrivateSoundServer.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <thread>
+
 #include <atomic>
 #include <mutex>
 
-// Runs against the test run's private sound server (PULSE_SERVER); the lost-server case
-// starts and kills one more of its own.
+// Runs against the test run's private sound server (PULSE_SERVER); the lost-server and the
+// frozen-server cases start one more of their own.
 
 namespace {
 
@@ -30,72 +34,6 @@ QString pactl(const QStringList &arguments)
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput());
 }
-
-// Whether a sound server answers at `address` (the one PULSE_SERVER names when empty).
-bool serverAnswers(const QString &address = {})
-{
-    QProcess probe;
-    if (!address.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("PULSE_SERVER", address);
-        probe.setProcessEnvironment(environment);
-    }
-    probe.start("pactl", {"info"});
-    return probe.waitForFinished(5000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
-}
-
-// A sound server of the test's own, which it can take away.
-class PrivateServer
-{
-public:
-    bool start()
-    {
-        const QString socket = m_dir.filePath("native");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_dir.path());
-        QDir(m_dir.path()).mkdir("runtime");
-        env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
-        env.remove("DISPLAY");
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start("pulseaudio",
-                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=false", "--disable-shm=yes",
-                         "--log-level=error", "-L",
-                         QString("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket), "-L",
-                         "module-null-sink sink_name=lost_sink format=s16le rate=44100 channels=2"});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        m_address = "unix:" + socket;
-        return QTest::qWaitFor([this] { return serverAnswers(m_address); }, 10000);
-    }
-    void kill()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    ~PrivateServer() { kill(); }
-    QString address() const { return m_address; }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QString m_address;
-};
-
-// Points libpulse at another server for one scope.
-class ServerAddress
-{
-public:
-    explicit ServerAddress(const QString &address)
-        : m_saved(qgetenv("PULSE_SERVER"))
-    {
-        qputenv("PULSE_SERVER", address.toUtf8());
-    }
-    ~ServerAddress() { qputenv("PULSE_SERVER", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
 
 // The category of every message logged while it lives, from any thread; Qt Test still gets
 // the messages themselves.
@@ -145,16 +83,22 @@ class PulseWaveOutTest : public QObject
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !serverAnswers())
+        if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !PrivateSoundServer::answers())
             QSKIP("needs the test run's private sound server (PULSE_SERVER) to answer");
     }
     void init() { g_fills = 0; }
 
     void playsThroughTheServerUnderItsName()
     {
-        CSoundServer stream(std::make_unique<PulseWaveOut>("Tonewell"));
+        auto device = std::make_unique<PulseWaveOut>("Tonewell");
+        const PulseWaveOut *pulse = device.get();
+        CSoundServer stream(std::move(device));
         QCOMPARE(stream.Open(&countingFill, kQuickBuffering), 1);
         QVERIFY(g_fills.load() >= 2);
+        // The server holds as much as was asked for, four seconds, and at least two.
+        const PulseWaveOut::ServerBuffer granted = pulse->serverBuffer();
+        QVERIFY2(granted.tlength >= 2 * 176400, qPrintable(QString::number(granted.tlength)));
+        QCOMPARE(granted.tlength, 4u * 176400);
         const QString inputs = pactl({"list", "sink-inputs"});
         QVERIFY2(inputs.contains("application.name = \"Tonewell\""), qPrintable(inputs));
         QVERIFY(inputs.contains("media.name = \"Tonewell\""));
@@ -177,7 +121,7 @@ private slots:
     void openFailsWithoutAServer()
     {
         QTemporaryDir dir;
-        ServerAddress nowhere("unix:" + dir.filePath("no-server"));
+        SoundServerAddress nowhere("unix:" + dir.filePath("no-server"));
         CSoundServer stream(std::make_unique<PulseWaveOut>("Tonewell"));
         const LoggedCategories logged;
         expectOnlyTheseWarnings({"^cannot connect to the sound server: Connection refused$"});
@@ -190,9 +134,9 @@ private slots:
 
     void serverGoingAwayIsReportedAndCloseStillReturns()
     {
-        PrivateServer server;
+        PrivateSoundServer server;
         QVERIFY(server.start());
-        ServerAddress address(server.address());
+        SoundServerAddress address(server.address());
         CSoundServer stream(std::make_unique<PulseWaveOut>("Tonewell"));
         std::atomic<bool> lost{false};
         stream.setDeviceLostHandler([&] { lost = true; });
@@ -209,6 +153,34 @@ private slots:
         QVERIFY(!stream.isOpen());
         QCOMPARE(stream.Open(&countingFill, kQuickBuffering), 0);
         QCOMPARE(logged.categories(), QStringList({"tonewell", "tonewell"}));
+    }
+
+    // A frozen server takes the connection and answers nothing: abandon() ends the wait at once,
+    // and the device opens no more.
+    void abandonEndsAConnectToAFrozenServer()
+    {
+        PrivateSoundServer server;
+        QVERIFY(server.start());
+        SoundServerAddress address(server.address());
+        server.freeze();
+        auto device = std::make_unique<PulseWaveOut>("Tonewell");
+        PulseWaveOut *pulse = device.get();
+        CSoundServer stream(std::move(device));
+        std::atomic<int> result{-1};
+        std::thread opener([&] { result = stream.Open(&countingFill, 4000); });
+        QTest::qWait(300);
+        QCOMPARE(result.load(), -1);
+        QElapsedTimer clock;
+        clock.start();
+        pulse->abandon();
+        QTRY_VERIFY_WITH_TIMEOUT(result.load() != -1, 2000);
+        const qint64 ms = clock.elapsed();
+        opener.join();
+        QCOMPARE(result.load(), 0);
+        QVERIFY2(ms < 200, qPrintable(QString("%1 ms").arg(ms)));
+        QCOMPARE(g_fills.load(), 0);
+        server.thaw();
+        QCOMPARE(stream.Open(&countingFill, 4000), 0);
     }
 };
 

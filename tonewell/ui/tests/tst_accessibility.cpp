@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(w.description()->text(), QString::fromLatin1(kCatalogue.split('\n')[program].split(';')[1]));
 
         w.dialog->OnPlay();
-        QCOMPARE(accessible(w.child<QPushButton>("play"))->text(QAccessible::Name), QStringLiteral("Stop"));
+        QTRY_COMPARE(accessible(w.child<QPushButton>("play"))->text(QAccessible::Name), QStringLiteral("Stop"));
         QCOMPARE(w.child<QTimer>("stopTimer")->interval(), CBeatDlg::kStopAfter[stopAfter].minutes * 60000);
 
         // Playing, the program list keeps its program however another is asked for.
@@ -164,12 +164,12 @@ private slots:
         w.dialog->show();
         QAccessible::Role role = QAccessible::NoRole;
         QString text;
-        answerNextModal<QMessageBox>(w.dialog.get(), [&](QMessageBox *box) {
+        answerModalWhenShown<QMessageBox>(w.dialog.get(), [&](QMessageBox *box) {
             role = accessible(box)->role();
             text = accessible(box)->text(QAccessible::Value);
         });
         w.dialog->OnPlay();
-        QCOMPARE(role, QAccessible::AlertMessage);
+        QTRY_COMPARE(role, QAccessible::AlertMessage);
         QCOMPARE(text, QStringLiteral("ERROR: Can't open the SoundServer."));
     }
 

@@ -6,6 +6,8 @@
 #include "ModalAnswer.h"
 #include "SoundServer.h"
 #include "TestFiles.h"
+#include "DisplayText.h"
+#include "WrappedLabel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -56,8 +59,11 @@ struct Window
     QListWidget *stopAfter() const { return child<QListWidget>("stopAfter"); }
     QLabel *description() const { return child<QLabel>("description"); }
     QLabel *timeLeft() const { return child<QLabel>("timeLeft"); }
+    QLabel *status() const { return child<QLabel>("status"); }
     QTimer *stopTimer() const { return child<QTimer>("stopTimer"); }
 
+    // Play has been answered: the stream plays. Opening runs off the window's thread.
+    bool playing() const { return play()->text() == "Stop" && play()->isEnabled() && device->isOpen(); }
     bool idle() const
     {
         return play()->text() == "Play" && programs()->isEnabled() && !stopTimer()->isActive()
@@ -124,7 +130,7 @@ private slots:
         w.stopAfter()->setCurrentRow(0);
         QTest::mouseClick(w.play(), Qt::LeftButton);
 
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.play()->accessibleName(), QString("Stop"));
         QVERIFY(!w.programs()->isEnabled());
         QVERIFY(w.stopAfter()->isEnabled());
@@ -142,12 +148,13 @@ private slots:
         QCOMPARE(w.stopTimer()->interval(), 300000);
 
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QVERIFY(w.idle());
+        QTRY_VERIFY(w.idle());
         QVERIFY(w.record->halted());
         QCOMPARE(w.record->closes(), 1);
         QCOMPARE(w.description()->text(), QString("For winding down."));
 
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.stopTimer()->interval(), 3600000);
         QCOMPARE(w.record->opens(), 2);
     }
@@ -157,10 +164,13 @@ private slots:
     {
         Window w;
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QVERIFY(w.device->step());
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.idle());
         const BeatToneState after = beatToneState();
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QVERIFY(w.device->step());
         const std::vector<char> played = w.record->played();
         const std::size_t bufferBytes = CSoundServer::BufferBytesFor(CBeatDlg::kBufferingMs);
@@ -178,6 +188,7 @@ private slots:
         Window w;
         w.stopAfter()->setCurrentRow(0);
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.stopTimer()->interval(), 300000);
         w.stopTimer()->start(1); // the same timer, due now instead of in five minutes
         QTRY_VERIFY(w.idle());
@@ -193,6 +204,7 @@ private slots:
     {
         Window w;
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         QCOMPARE(w.timeLeft()->text(), QString("Time left 20:00"));
         QTRY_COMPARE_WITH_TIMEOUT(w.timeLeft()->text(), QString("Time left 19:59"), 3000);
     }
@@ -204,11 +216,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w.dialog.get()));
         w.programs()->setFocus();
         QTest::keyClick(w.programs(), Qt::Key_Return);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
         QTest::keyClick(w.dialog.get(), Qt::Key_Return);
-        QVERIFY(w.idle());
+        QTRY_VERIFY(w.idle());
         QTest::keyClick(w.dialog.get(), Qt::Key_Return);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
 
         QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
         QCOMPARE(w.dialog->result(), int(QDialog::Rejected));
@@ -230,6 +242,7 @@ private slots:
         Window w;
         w.dialog->show();
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
         if (closeBox)
             w.dialog->close();
         else
@@ -244,27 +257,35 @@ private slots:
         Window w;
         w.device->setFailOpen(true);
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(m_messages->requests().size(), 1);
+        QTRY_COMPARE(m_messages->requests().size(), 1);
         QCOMPARE(m_messages->requests()[0].title, QString("ERROR"));
         QCOMPARE(m_messages->requests()[0].text, QString("ERROR: Can't open the SoundServer."));
         QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Warning);
         QCOMPARE(m_messages->requests()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(w.idle());
 
+        QCOMPARE(w.status()->text(), QString());
+
         w.device->setFailOpen(false);
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
     }
 
     void lostSoundServerReturnsToIdle()
     {
         Window w;
         QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        QCOMPARE(w.status()->text(), QString());
         w.device->loseDevice();
         QTRY_VERIFY(w.idle());
         QVERIFY(m_messages->requests().isEmpty());
+        QCOMPARE(w.status()->text(), QString(CBeatDlg::kSoundLostText));
+        QCOMPARE(w.status()->accessibleName(), w.status()->text());
+        QVERIFY(w.status()->isVisibleTo(w.dialog.get()));
         QTest::mouseClick(w.play(), Qt::LeftButton);
-        QCOMPARE(w.play()->text(), QString("Stop"));
+        QTRY_VERIFY(w.playing());
+        QCOMPARE(w.status()->text(), QString());
     }
 
     void emptyCatalogueLeavesNothingToPlay_data()
@@ -293,6 +314,7 @@ private slots:
         QCOMPARE(m_messages->requests()[0].title, QString("Tonewell"));
         QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Critical);
         QCOMPARE(m_messages->requests()[0].text, w.dir.filePath("data.dat") + " was not found.");
+        QCOMPARE(m_messages->requests()[0].informativeText, QString());
         QCOMPARE(w.programs()->count(), 0);
         QCOMPARE(w.stopAfter()->count(), 0);
         QCOMPARE(w.description()->text(), QString());
@@ -300,6 +322,74 @@ private slots:
         w.dialog->OnPlay();
         QCOMPARE(w.record->opens(), 0);
         QVERIFY(!w.stopTimer()->isActive());
+    }
+
+    // Found in none of the folders searched: the message names the file beside the program,
+    // where a user would put it, and the other folders on a line below. Found in a later folder,
+    // it is read from there.
+    void catalogueIsLookedForInEveryFolder()
+    {
+        QTemporaryDir beside, user, installed;
+        {
+            CBeatDlg dialog(QStringList{beside.path(), user.path(), installed.path()}, std::make_unique<MemoryWaveOut>());
+            QCOMPARE(m_messages->requests().size(), 1);
+            const MessageBox::Request &request = m_messages->requests()[0];
+            QCOMPARE(request.text, beside.filePath("data.dat") + " was not found.");
+            QCOMPARE(request.informativeText, "Also looked in: " + user.path() + ", " + installed.path());
+        }
+        m_messages->clear();
+        QVERIFY(writeWholeFile(user.filePath("data.dat"), kCatalogue));
+        CBeatDlg dialog(QStringList{beside.path(), user.path(), installed.path()}, std::make_unique<MemoryWaveOut>());
+        QVERIFY(m_messages->requests().isEmpty());
+        QCOMPARE(dialog.findChild<QListWidget *>("programs")->count(), 3);
+    }
+
+    // A word longer than the window wraps inside itself and is cut after a few lines, a long
+    // name is elided in its list, and neither makes the window wider. A description of 10 MB
+    // shows its start and nothing more.
+    void longTextsKeepTheWindowsSize()
+    {
+        Window normal;
+        normal.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(normal.dialog.get()));
+        const QSize size = normal.dialog->size();
+
+        const QByteArray word(320, 'W');
+        const QByteArray huge = QByteArray("Start. ") + QByteArray(10 << 20, 'x');
+        const QByteArray catalogue = QByteArray(320, 'N') + ";" + word + ";200;10;\n" + "Huge;" + huge + ";150;6;\n";
+        Window w(&catalogue);
+        w.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.dialog.get()));
+        QCOMPARE(w.dialog->size(), size);
+        QVERIFY(w.dialog->width() <= w.dialog->screen()->availableGeometry().width());
+
+        CWrappedLabel *description = qobject_cast<CWrappedLabel *>(w.description());
+        QVERIFY(description);
+        QCOMPARE(description->text(), QString::fromLatin1(word));
+        const int textWidth = description->contentsRect().width();
+        QVERIFY(textWidth > 0);
+        // Wrapped within the width: as many lines as the word needs at that width, of which the
+        // label shows its few.
+        const int needed = description->linesNeeded(textWidth);
+        QVERIFY2(needed >= description->fontMetrics().horizontalAdvance(QString::fromLatin1(word)) / textWidth,
+                 qPrintable(QString::number(needed)));
+        QVERIFY(needed > CBeatDlg::kDescriptionLines);
+        QCOMPARE(description->height(),
+                 CBeatDlg::kDescriptionLines * description->fontMetrics().lineSpacing()
+                     + description->contentsMargins().top() + description->contentsMargins().bottom());
+        QVERIFY(!description->grab().isNull());
+
+        QCOMPARE(w.programs()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(w.programs()->textElideMode(), Qt::ElideRight);
+        QCOMPARE(w.programs()->item(0)->text(), QString(320, 'N'));
+
+        w.programs()->setCurrentRow(1);
+        QCOMPARE(description->text().size(), kEntryTextLimit);
+        QVERIFY(description->text().startsWith("Start. xxx"));
+        QCOMPARE(w.dialog->size(), size);
+        w.programs()->setCurrentRow(0);
+        w.programs()->setCurrentRow(1);
+        QCOMPARE(description->text().size(), kEntryTextLimit);
     }
 
     void helpOpensTheShippedPage()
@@ -351,9 +441,9 @@ private slots:
         for (const char *name : {"play", "programs", "stopAfter", "help", "exit"})
             QVERIFY2(!w.child<QWidget>(name)->accessibleName().isEmpty(), name);
         // A label reads as what it shows.
-        for (const char *name : {"description", "timeLeft", "notice"}) {
+        for (const char *name : {"description", "timeLeft", "notice", "status"}) {
             auto *label = w.child<QLabel>(name);
-            QVERIFY2(!label->text().isEmpty() || label == w.child<QLabel>("timeLeft"), name);
+            QVERIFY2(!label->text().isEmpty() || label == w.timeLeft() || label == w.status(), name);
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
         }
     }

@@ -150,7 +150,7 @@ private slots:
         }
 
         QTest::mouseClick(play, Qt::LeftButton);
-        QCOMPARE(play->text(), QStringLiteral("Stop"));
+        QTRY_COMPARE(play->text(), QStringLiteral("Stop"));
         QVERIFY(dialog->findChild<QLabel *>(QStringLiteral("timeLeft"))->isVisible());
         QCoreApplication::processEvents();
         QCOMPARE(dialog->size(), size);
