@@ -28,8 +28,8 @@ constexpr Qt::WindowFlags kOverlayFlags = Qt::Tool | Qt::X11BypassWindowManagerH
 constexpr qreal kFaintOpacity = kFaintAlpha / 255.0;
 
 // How long a flash waits for the windows of all its screens to be drawn before its hold
-// starts without the late ones (a screen going away under a window): less than the shortest
-// tick period.
+// starts without the late ones (a screen going away under a window), or before it is given
+// up when none was drawn: less than the shortest tick period.
 constexpr int kPaintWaitMs = 200;
 
 bool endsHold(const QEvent *event)
@@ -119,10 +119,14 @@ CDrawDlg::CDrawDlg(const FlashTexts &texts, FlashLocation location, std::int32_t
     connect(&m_flushTimer, &QTimer::timeout, this, &CDrawDlg::OnFrameFlushed);
     connect(&m_holdTimer, &QTimer::timeout, this, &CDrawDlg::EndFlash);
     connect(&m_paintGuard, &QTimer::timeout, this, [this] {
-        // The windows that were drawn flash on their own.
-        if (m_state == State::Shown && m_nPendingPaints < m_nSurfacesShown) {
+        if (m_state != State::Shown)
+            return;
+        // The windows that were drawn flash on their own; with none drawn, nothing does.
+        if (m_nPendingPaints < m_nSurfacesShown) {
             m_state = State::Painted;
             m_flushTimer.start();
+        } else {
+            EndFlash();
         }
     });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &CDrawDlg::OnScreenRemoved);
