@@ -322,6 +322,7 @@ void CDrawDlg::OnTimer()
         Surface &surface = SurfaceAt(shown);
         if (surface.composited != m_bComposited)
             UseComposition(surface, m_bComposited);
+        surface.screen = screen;
         surface.rect = places.windows[m_nIndex];
         surface.textOrigin = places.origins[m_nIndex];
         surface.line = places.lines[m_nIndex];
@@ -364,12 +365,10 @@ bool CDrawDlg::PrepareUncomposited(Surface &surface)
     // Without a compositor the window cannot be see-through: it is cut to the text's pixels,
     // and those show the text drawn over what the desktop has there, so that the letters'
     // edges blend with it and the faint mode can be blended in advance.
-    // Through the screen at the desktop's origin where there is one: there, coordinates on
-    // the screen and on the whole desktop are the same, whichever of the two Qt expects.
+    // Through the flash's own screen, in that screen's coordinates, so that a screen with a
+    // scale factor of its own is read where the flash goes.
     const QRect &window = surface.rect;
-    QScreen *screen = QGuiApplication::screenAt(QPoint(0, 0));
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    QScreen *screen = surface.screen ? surface.screen.data() : QGuiApplication::primaryScreen();
     const QPoint onScreen = window.topLeft() - screen->geometry().topLeft();
     const QPixmap under = screen->grabWindow(0, onScreen.x(), onScreen.y(), window.width(), window.height());
     if (under.isNull()) {

@@ -105,6 +105,7 @@ private:
     struct Surface
     {
         QWidget *window = nullptr;
+        QPointer<QScreen> screen; // of the current flash
         bool composited = true;
         bool painted = false;
         QRect rect;
