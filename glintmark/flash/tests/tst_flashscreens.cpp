@@ -1,6 +1,8 @@
 // The overlay on a test display split into two RandR monitors (two QScreens, the primary one on
 // the right): where each choice of screens puts its flashes, as the X server has the windows and
-// as the pixels on each monitor show them, and monitors that go and come while flashing.
+// as the pixels on each monitor show them, and monitors that go and come while flashing. Run
+// twice: as it is, and with the right monitor at a scale factor of 2 (RIGHT_MONITOR_SCALE, given
+// to Qt as QT_SCREEN_SCALE_FACTORS), where the server's pixels are twice the overlay's own.
 
 #include "CDrawDlg.h"
 #include "DesktopCompositor.h"
@@ -9,6 +11,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPointer>
@@ -22,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -123,7 +127,7 @@ class FlashScreensTest : public QObject
 
 private:
     QTemporaryDir m_settingsDir;
-    std::unique_ptr<Desktop> m_desktop;
+    std::vector<std::unique_ptr<Desktop>> m_desktops;
     QProcess m_compositor;
     QRect m_root;
     QRect m_left;
@@ -132,17 +136,38 @@ private:
     bool m_monitorsSet = false;
     const QString m_text = QStringLiteral("Here and there");
 
-    // The boxes each of `screens` would show the text in.
-    QList<QRect> boxesOn(const QList<QRect> &screens, FlashLocation location = FlashLocation::Center) const
+    struct Boxes
     {
-        QList<QRect> boxes;
-        for (const QRect &screen : screens)
-            boxes << expectedBox(m_text, screen, location);
+        QList<QRect> logical; // as Qt places them, to read the pixels through Qt
+        QList<QRect> native;  // as the X server has them
+    };
+
+    // The boxes each monitor (by name) would show the text in. A monitor that is gone counts
+    // as at its own place at a scale factor of 1.
+    Boxes boxesOn(const QStringList &monitors) const
+    {
+        Boxes boxes;
+        for (const QString &name : monitors) {
+            const QRect native = name == kLeftMonitor ? m_left : m_right;
+            QRect logical = native;
+            qreal scale = 1;
+            for (const QScreen *screen : QGuiApplication::screens()) {
+                if (screen->name() == name) {
+                    logical = screen->geometry();
+                    scale = screen->devicePixelRatio();
+                }
+            }
+            const QRect box = expectedBox(m_text, logical, FlashLocation::Center);
+            boxes.logical << box;
+            boxes.native << QRect(native.topLeft() + (box.topLeft() - logical.topLeft()) * scale, box.size() * scale);
+        }
         return boxes;
     }
 
     // One tick; while its flash is up (the handler holds the hold back), what the server has.
-    static Flash flashOnce(CDrawDlg &overlay, const QList<QRect> &boxes)
+    // A compositor draws in a process of its own: the boxes of `drawn` are read again until it
+    // has drawn the text there.
+    static Flash flashOnce(CDrawDlg &overlay, const QList<QRect> &boxes = {}, const QList<int> &drawn = {})
     {
         Flash flash;
         const QMetaObject::Connection connection = connect(&overlay, &CDrawDlg::flashShown, &overlay, [&] {
@@ -151,8 +176,16 @@ private:
                 flash.windows << X11Desktop::geometryOnRoot(static_cast<X11Desktop::Window>(window->winId()));
                 flash.viewable << X11Desktop::isViewable(static_cast<X11Desktop::Window>(window->winId()));
             }
-            for (const QRect &box : boxes)
-                flash.pixelsOnScreens << textPixels(box);
+            QElapsedTimer timer;
+            timer.start();
+            const auto allDrawn = [&] {
+                return std::all_of(drawn.begin(), drawn.end(), [&](int box) { return flash.pixelsOnScreens[box] > 100; });
+            };
+            do {
+                flash.pixelsOnScreens.clear();
+                for (const QRect &box : boxes)
+                    flash.pixelsOnScreens << textPixels(box);
+            } while (!allDrawn() && timer.elapsed() < 3000);
             flash.shown = true;
         });
         QSignalSpy hidden(&overlay, &CDrawDlg::flashHidden);
@@ -231,18 +264,26 @@ private slots:
         m_monitorsSet = true;
         QVERIFY2(setMonitors(true, true), "xrandr --setmonitor failed");
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::screens().size(), 2, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->geometry(), m_right, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->name(), kRightMonitor, 10000);
+#ifdef RIGHT_MONITOR_SCALE
+        QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), qreal(RIGHT_MONITOR_SCALE));
+        QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), m_right.size() / RIGHT_MONITOR_SCALE);
+#endif
 
-        m_desktop = std::make_unique<Desktop>();
-        m_desktop->setGeometry(m_root);
-        m_desktop->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_desktop.get()));
-        QTRY_VERIFY_WITH_TIMEOUT(textPixels(m_root) == 0, 5000);
+        // One per monitor, each drawn at its monitor's scale.
+        for (QScreen *screen : QGuiApplication::screens()) {
+            auto &desktop = m_desktops.emplace_back(std::make_unique<Desktop>());
+            desktop->setScreen(screen);
+            desktop->setGeometry(screen->geometry());
+            desktop->show();
+            QVERIFY(QTest::qWaitForWindowExposed(desktop.get()));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(textPixels(QGuiApplication::primaryScreen()->virtualGeometry()) == 0, 5000);
     }
 
     void cleanupTestCase()
     {
-        m_desktop.reset();
+        m_desktops.clear();
         setCompositor(false);
         if (m_monitorsSet) {
             setMonitors(false, false);
@@ -254,7 +295,7 @@ private slots:
     void init()
     {
         // Away from every text's place.
-        QCursor::setPos(m_right.topLeft() + QPoint(5, 5));
+        QCursor::setPos(QGuiApplication::primaryScreen()->geometry().topLeft() + QPoint(5, 5));
     }
 
     void primaryScreenByDefault()
@@ -263,10 +304,10 @@ private slots:
         QCOMPARE(CDrawDlg(FlashTexts{}, FlashLocation::Center, 1000, 50, flashFont(), kTextColor).screenChoice(),
                  FlashScreen::Primary);
         QVERIFY(overlay->Create());
-        const QList<QRect> boxes = boxesOn({m_right, m_left});
-        const Flash flash = flashOnce(*overlay, boxes);
+        const Boxes boxes = boxesOn({kRightMonitor, kLeftMonitor});
+        const Flash flash = flashOnce(*overlay, boxes.logical, {0});
         QVERIFY(flash.shown);
-        QCOMPARE(flash.windows, QList<QRect>{boxes[0]});
+        QCOMPARE(flash.windows, QList<QRect>{boxes.native[0]});
         QCOMPARE(flash.viewable, QList<bool>{true});
         QVERIFY2(flash.pixelsOnScreens[0] > 100, qPrintable(QString::number(flash.pixelsOnScreens[0])));
         QCOMPARE(flash.pixelsOnScreens[1], 0);
@@ -288,16 +329,17 @@ private slots:
             QSKIP("needs xcompmgr");
         QVERIFY2(setCompositor(compositor), "xcompmgr did not start or stop");
         QTRY_COMPARE_WITH_TIMEOUT(desktopComposites(), compositor, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(textPixels(m_root) == 0, 5000);
+        const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+        QTRY_VERIFY_WITH_TIMEOUT(textPixels(desktop) == 0, 5000);
 
         auto overlay = overlayOn(FlashScreen::All, display);
         QVERIFY(overlay->Create());
-        const QList<QRect> boxes = boxesOn({m_right, m_left});
+        const Boxes boxes = boxesOn({kRightMonitor, kLeftMonitor});
         for (int round = 0; round < 2; ++round) {
-            const Flash flash = flashOnce(*overlay, boxes);
+            const Flash flash = flashOnce(*overlay, boxes.logical, display > 20 ? QList<int>{0, 1} : QList<int>{});
             QVERIFY(flash.shown);
             // One window per screen, the primary one's first, both up in the same flash.
-            QCOMPARE(flash.windows, boxes);
+            QCOMPARE(flash.windows, boxes.native);
             QCOMPARE(flash.viewable, (QList<bool>{true, true}));
             if (display > 20) {
                 QVERIFY2(flash.pixelsOnScreens[0] > 100 && flash.pixelsOnScreens[1] > 100,
@@ -307,7 +349,7 @@ private slots:
             for (QWidget *window : overlay->flashWindows())
                 QTRY_VERIFY(!X11Desktop::isViewable(static_cast<X11Desktop::Window>(window->winId())));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(textPixels(m_root) == 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(textPixels(desktop) == 0, 5000);
         QVERIFY(setCompositor(false));
     }
 
@@ -315,15 +357,18 @@ private slots:
     {
         auto overlay = overlayOn(FlashScreen::Pointer);
         QVERIFY(overlay->Create());
-        const QList<QRect> boxes = boxesOn({m_left, m_right});
+        const Boxes boxes = boxesOn({kLeftMonitor, kRightMonitor});
+        const QList<QScreen *> screens{QGuiApplication::screens().constFirst(), QGuiApplication::screens().constLast()};
         // Read at each tick: wherever the pointer is then.
         for (const int side : {0, 1, 0}) {
-            const QPoint away = (side == 0 ? m_left : m_right).topLeft() + QPoint(5, 5);
+            const QString monitor = side == 0 ? kLeftMonitor : kRightMonitor;
+            const QScreen *screen = screens[0]->name() == monitor ? screens[0] : screens[1];
+            const QPoint away = screen->geometry().topLeft() + QPoint(5, 5);
             QCursor::setPos(away);
             QTRY_COMPARE(QCursor::pos(), away);
-            const Flash flash = flashOnce(*overlay, boxes);
+            const Flash flash = flashOnce(*overlay, boxes.logical, {side});
             QVERIFY(flash.shown);
-            QCOMPARE(flash.windows, QList<QRect>{boxes[side]});
+            QCOMPARE(flash.windows, QList<QRect>{boxes.native[side]});
             QVERIFY(flash.pixelsOnScreens[side] > 100);
             QCOMPARE(flash.pixelsOnScreens[1 - side], 0);
         }
@@ -333,7 +378,7 @@ private slots:
     {
         auto overlay = overlayOn(FlashScreen::All);
         QVERIFY(overlay->Create());
-        QCOMPARE(flashOnce(*overlay, {}).windows, boxesOn({m_right, m_left}));
+        QCOMPARE(flashOnce(*overlay).windows, boxesOn({kRightMonitor, kLeftMonitor}).native);
 
         // The left monitor goes while a flash is up: the flash ends, and its window with it.
         QSignalSpy hidden(overlay.get(), &CDrawDlg::flashHidden);
@@ -355,20 +400,33 @@ private slots:
             QVERIFY(window && !window->isVisible());
 
         // From the next tick on, only the screen there is; the left half of the desktop stays bare.
-        const QRect remaining = QGuiApplication::primaryScreen()->geometry();
-        const Flash one = flashOnce(*overlay, boxesOn({remaining, m_left}));
-        QCOMPARE(one.windows, boxesOn({remaining}));
+        QCOMPARE(QGuiApplication::primaryScreen()->name(), kRightMonitor);
+        const Boxes remaining = boxesOn({kRightMonitor, kLeftMonitor});
+        const Flash one = flashOnce(*overlay, remaining.logical, {0});
+        QCOMPARE(one.windows, QList<QRect>{remaining.native[0]});
+        QVERIFY(one.pixelsOnScreens[0] > 100);
         QCOMPARE(one.pixelsOnScreens[1], 0);
         QVERIFY(overlay->findChildren<QWidget *>(QStringLiteral("flashOverlayScreen")).isEmpty());
 
         // It comes back: the next tick flashes there again.
         QVERIFY(runXrandr({"--setmonitor", kLeftMonitor, monitorGeometry(m_left), "none"}));
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::screens().size(), 2, 10000);
-        const Flash two = flashOnce(*overlay, boxesOn({m_right, m_left}));
-        QCOMPARE(two.windows, boxesOn({m_right, m_left}));
+        const Boxes again = boxesOn({kRightMonitor, kLeftMonitor});
+        const Flash two = flashOnce(*overlay, again.logical, {0, 1});
+        QCOMPARE(two.windows, again.native);
         QVERIFY(two.pixelsOnScreens[0] > 100 && two.pixelsOnScreens[1] > 100);
     }
 };
 
-QTEST_MAIN(FlashScreensTest)
+int main(int argc, char *argv[])
+{
+#ifdef RIGHT_MONITOR_SCALE
+    // Before Qt reads it; it applies to the monitors as they come.
+    qputenv("QT_SCREEN_SCALE_FACTORS", (kLeftMonitor + "=1;" + kRightMonitor + "=" + QString::number(RIGHT_MONITOR_SCALE)).toUtf8());
+#endif
+    QApplication app(argc, argv);
+    FlashScreensTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_flashscreens.moc"
