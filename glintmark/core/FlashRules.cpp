@@ -48,6 +48,34 @@ FlashPlace PlaceFlashText(FlashLocation location, std::int32_t screenWidth,
     return {centredLeft, centredTop};
 }
 
+FlashPlace PlaceFlashTextOnScreen(FlashLocation location, const FlashScreenArea &screen, FlashBox box)
+{
+    const FlashPlace onScreen = PlaceFlashText(location, screen.width, screen.height, box);
+    return {screen.left + onScreen.left, screen.top + onScreen.top};
+}
+
+std::vector<int> FlashScreensForTick(FlashScreen choice, int screenCount, int primaryScreen, int pointerScreen)
+{
+    if (screenCount <= 0)
+        return {};
+    const auto valid = [screenCount](int index) { return index >= 0 && index < screenCount; };
+    const int primary = valid(primaryScreen) ? primaryScreen : 0;
+    switch (choice) {
+    case FlashScreen::Pointer:
+        return {valid(pointerScreen) ? pointerScreen : primary};
+    case FlashScreen::All: {
+        std::vector<int> screens{primary};
+        for (int index = 0; index < screenCount; ++index)
+            if (index != primary)
+                screens.push_back(index);
+        return screens;
+    }
+    case FlashScreen::Primary:
+        break;
+    }
+    return {primary};
+}
+
 FlashStep FlashCycle(std::int32_t count, std::int32_t index)
 {
     const bool wraps = index < 0 || index >= count - 1;

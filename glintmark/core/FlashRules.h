@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // The overlay's rules as plain arithmetic: what the chosen interval and display time really
 // give, how large a text's box is, where the box goes, and which text the next tick shows.
@@ -61,6 +62,28 @@ struct FlashPlace
 // box's top edge whatever its height; divisions truncate toward zero.
 FlashPlace PlaceFlashText(FlashLocation location, std::int32_t screenWidth,
                           std::int32_t screenHeight, FlashBox box);
+
+// A screen's rectangle on the whole desktop, in the desktop's coordinates.
+struct FlashScreenArea
+{
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Top-left corner of `box` on the desktop: placed on `screen` as on a screen of its own, then
+// moved by the screen's position.
+FlashPlace PlaceFlashTextOnScreen(FlashLocation location, const FlashScreenArea &screen, FlashBox box);
+
+// Which screens the overlay flashes on.
+enum class FlashScreen { Primary, Pointer, All };
+
+// The screens a tick flashes on, as indexes into the desktop's list of `screenCount` screens:
+// the primary one, the one with the pointer (the primary one when the pointer is on none),
+// or every screen, the primary one first. `pointerScreen` is -1 when the pointer is on no
+// screen. Empty when there is no screen at all.
+std::vector<int> FlashScreensForTick(FlashScreen choice, int screenCount, int primaryScreen, int pointerScreen);
 
 struct FlashStep
 {

@@ -7,6 +7,7 @@
 #include "GlintmarkLog.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -15,6 +16,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QStyle>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -24,6 +26,11 @@ constexpr Qt::WindowFlags kOverlayFlags = Qt::Tool | Qt::X11BypassWindowManagerH
     | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus;
 
 constexpr qreal kFaintOpacity = kFaintAlpha / 255.0;
+
+// How long a flash waits for the windows of all its screens to be drawn before its hold
+// starts without the late ones (a screen going away under a window), or before it is given
+// up when none was drawn: less than the shortest tick period.
+constexpr int kPaintWaitMs = 200;
 
 bool endsHold(const QEvent *event)
 {
@@ -47,6 +54,35 @@ bool endsHold(const QEvent *event)
 
 } // namespace
 
+// A window of the overlay for a further screen of the tick: it draws what its surface holds
+// and tells the overlay once it has.
+class CDrawDlg::ScreenWindow : public QWidget
+{
+public:
+    explicit ScreenWindow(CDrawDlg *overlay)
+        : QWidget(overlay, kOverlayFlags)
+        , m_overlay(overlay)
+    {
+        setObjectName(QStringLiteral("flashOverlayScreen"));
+        setAccessibleName(overlay->accessibleName());
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_QuitOnClose, false);
+        surface.window = this;
+        // Not yet made for either kind of desktop.
+        surface.composited = !overlay->m_bComposited;
+    }
+
+    Surface surface;
+    using QWidget::destroy;
+
+protected:
+    void paintEvent(QPaintEvent *) override { m_overlay->PaintSurface(surface); }
+
+private:
+    CDrawDlg *m_overlay;
+};
+
 CDrawDlg::CDrawDlg(const FlashTexts &texts, FlashLocation location, std::int32_t intervalMs,
                    std::int32_t displayMs, const QFont &font, const QColor &textColor, QWidget *owner)
     : QDialog(owner, kOverlayFlags)
@@ -64,6 +100,7 @@ CDrawDlg::CDrawDlg(const FlashTexts &texts, FlashLocation location, std::int32_t
     m_nIndex = m_nCount;
     // Drawn as measured: advance by advance, without kerning.
     m_font.setKerning(false);
+    m_surface.window = this;
 
     setObjectName(QStringLiteral("flashOverlay"));
     setAccessibleName(tr("Affirmation flash"));
@@ -76,9 +113,23 @@ CDrawDlg::CDrawDlg(const FlashTexts &texts, FlashLocation location, std::int32_t
     m_holdTimer.setSingleShot(true);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(0);
+    m_paintGuard.setSingleShot(true);
+    m_paintGuard.setInterval(kPaintWaitMs);
     connect(&m_tickTimer, &QTimer::timeout, this, &CDrawDlg::OnTimer);
     connect(&m_flushTimer, &QTimer::timeout, this, &CDrawDlg::OnFrameFlushed);
     connect(&m_holdTimer, &QTimer::timeout, this, &CDrawDlg::EndFlash);
+    connect(&m_paintGuard, &QTimer::timeout, this, [this] {
+        if (m_state != State::Shown)
+            return;
+        // The windows that were drawn flash on their own; with none drawn, nothing does.
+        if (m_nPendingPaints < m_nSurfacesShown) {
+            m_state = State::Painted;
+            m_flushTimer.start();
+        } else {
+            EndFlash();
+        }
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &CDrawDlg::OnScreenRemoved);
 }
 
 CDrawDlg::~CDrawDlg()
@@ -98,9 +149,16 @@ bool CDrawDlg::Create()
     // again. Other platforms keep such windows on top themselves (and say that they cannot
     // raise).
     m_bRaise = QGuiApplication::platformName() == QLatin1String("xcb");
-    MeasureAndPlace();
+    Measure();
+    if (m_screenChoice == FlashScreen::Primary)
+        PlaceOn({QGuiApplication::primaryScreen()});
+    else {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        PlaceOn(std::vector<QScreen *>(screens.begin(), screens.end()));
+    }
     m_xRequests.begin();
-    UseComposition(desktopComposites());
+    m_bComposited = desktopComposites();
+    UseComposition(m_surface, m_bComposited);
     m_xRequests.end();
     if (!windowHandle())
         return false;
@@ -112,69 +170,134 @@ bool CDrawDlg::Create()
     return true;
 }
 
-void CDrawDlg::UseComposition(bool composited)
+void CDrawDlg::UseComposition(Surface &surface, bool composited)
 {
     // A window's visual (with or without alpha) is fixed when it is made, so a change of
     // compositor means a new native window. Made now, hidden, so that a flash does not wait.
-    m_bComposited = composited;
-    if (testAttribute(Qt::WA_WState_Created))
-        destroy();
-    setAttribute(Qt::WA_TranslucentBackground, composited);
-    setAttribute(Qt::WA_OpaquePaintEvent, !composited);
-    setWindowOpacity(composited && m_times.faint ? kFaintOpacity : 1.0);
+    QWidget *window = surface.window;
+    surface.composited = composited;
+    if (window->testAttribute(Qt::WA_WState_Created)) {
+        if (window == this)
+            destroy();
+        else
+            static_cast<ScreenWindow *>(window)->destroy();
+    }
+    window->setAttribute(Qt::WA_TranslucentBackground, composited);
+    window->setAttribute(Qt::WA_OpaquePaintEvent, !composited);
+    window->setWindowOpacity(composited && m_times.faint ? kFaintOpacity : 1.0);
     if (composited)
-        clearMask();
-    else if (m_frame.isNull() && !m_largestWindow.isEmpty()) {
-        m_frame = QImage(m_largestWindow, QImage::Format_RGB32);
-        m_textImage = QImage(m_largestWindow, QImage::Format_ARGB32_Premultiplied);
+        window->clearMask();
+    else if (surface.frame.isNull() && !m_largestWindow.isEmpty()) {
+        surface.frame = QImage(m_largestWindow, QImage::Format_RGB32);
+        surface.textImage = QImage(m_largestWindow, QImage::Format_ARGB32_Premultiplied);
     }
     if (!composited && !m_xRequests.canShapeWindows() && !m_bUnshapedLogged) {
         m_bUnshapedLogged = true;
         qCWarning(lcGlintmark, "the X server has no SHAPE extension: without a compositor each flash covers its "
                                "whole box with a still picture of the desktop");
     }
-    winId();
+    window->winId();
 }
 
-void CDrawDlg::MeasureAndPlace()
+void CDrawDlg::Measure()
 {
     const QFontMetrics metrics(m_font);
     m_nAscent = metrics.ascent();
     const FlashTextMetrics boxMetrics{metrics.averageCharWidth(), metrics.descent(),
                                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this),
                                       style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this)};
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect primary = screen->geometry();
-    const QRect desktop = screen->virtualGeometry();
-    m_primaryOrigin = primary.topLeft();
-
-    FlashTextExtent extent(m_font);
+    m_extent = std::make_unique<FlashTextExtent>(m_font);
     Slots &table = *m_slots;
     for (std::int32_t i = 0; i < m_nCount; ++i) {
         const QString line = singleLineText(displayText(table.texts[i]));
-        table.boxes[i] = MeasureFlashText(extent.width(line), extent.height(), boxMetrics);
-        table.places[i] = PlaceFlashText(m_location, primary.width(), primary.height(), table.boxes[i]);
-        const QRect box(m_primaryOrigin + QPoint(table.places[i].left, table.places[i].top),
-                        QSize(table.boxes[i].width, table.boxes[i].height));
-        // Only the part on the desktop is shown: X11 positions are 16-bit, and a box far
-        // wider than the screen would otherwise wrap around.
-        table.windows[i] = box & desktop;
-        // Of a text wider than any screen, only what can be seen is kept and drawn, so that a
-        // huge text flashes at the cost of a short one.
-        const int textLeft = box.left();
-        const FlashTextExtent::Part part =
-            extent.visiblePart(line, table.windows[i].left() - textLeft, table.windows[i].right() + 1 - textLeft);
-        table.lines[i] = part.length == line.size() ? line : line.mid(part.start, part.length);
-        table.lineOffsets[i] = part.x;
-        m_largestWindow = m_largestWindow.expandedTo(table.windows[i].size());
+        table.boxes[i] = MeasureFlashText(m_extent->width(line), m_extent->height(), boxMetrics);
     }
 }
 
-QPoint CDrawDlg::textOrigin() const
+void CDrawDlg::PlaceOn(const std::vector<QScreen *> &screens)
 {
-    const FlashPlace &place = m_slots->places[m_nIndex];
-    return m_primaryOrigin + QPoint(place.left, place.top) - m_slots->windows[m_nIndex].topLeft()
-        + QPoint(m_slots->lineOffsets[m_nIndex], m_nAscent);
+    const std::size_t first = m_places.size();
+    for (QScreen *screen : screens) {
+        ScreenPlaces &places = m_places.emplace_back();
+        places.screen = screen;
+        places.geometry = screen->geometry();
+        places.windows.resize(m_nCount);
+        places.lines.resize(m_nCount);
+        places.origins.resize(m_nCount);
+    }
+    const Slots &table = *m_slots;
+    for (std::int32_t i = 0; i < m_nCount; ++i) {
+        const QString line = singleLineText(displayText(table.texts[i]));
+        const FlashBox &size = table.boxes[i];
+        for (std::size_t s = first; s < m_places.size(); ++s) {
+            ScreenPlaces &places = m_places[s];
+            const QRect &area = places.geometry;
+            const FlashPlace place =
+                PlaceFlashTextOnScreen(m_location, {area.x(), area.y(), area.width(), area.height()}, size);
+            const QRect box(place.left, place.top, size.width, size.height);
+            // Only the part on its screen is shown: X11 positions are 16-bit, and a box far
+            // wider than the screen would otherwise wrap around; nor does a text reach into
+            // the screen beside, which may show a text of its own.
+            const QRect window = box & area;
+            places.windows[i] = window;
+            // Of a text wider than its screen, only what can be seen is kept and drawn, so
+            // that a huge text flashes at the cost of a short one.
+            const FlashTextExtent::Part part =
+                m_extent->visiblePart(line, window.left() - box.left(), window.right() + 1 - box.left());
+            places.lines[i] = part.length == line.size() ? line : line.mid(part.start, part.length);
+            places.origins[i] = box.topLeft() - window.topLeft() + QPoint(part.x, m_nAscent);
+            m_largestWindow = m_largestWindow.expandedTo(window.size());
+        }
+    }
+}
+
+const CDrawDlg::ScreenPlaces &CDrawDlg::PlacesOn(QScreen *screen)
+{
+    // A screen that came or changed since the last placing is placed now, once.
+    std::erase_if(m_places, [screen](const ScreenPlaces &places) {
+        return !places.screen || (places.screen == screen && places.geometry != screen->geometry());
+    });
+    for (const ScreenPlaces &places : m_places) {
+        if (places.screen == screen)
+            return places;
+    }
+    PlaceOn({screen});
+    return m_places.back();
+}
+
+std::vector<QScreen *> CDrawDlg::ScreensOfThisTick() const
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const int pointer = m_screenChoice == FlashScreen::Pointer
+        ? static_cast<int>(screens.indexOf(QGuiApplication::screenAt(QCursor::pos())))
+        : -1;
+    std::vector<QScreen *> chosen;
+    for (int index : FlashScreensForTick(m_screenChoice, static_cast<int>(screens.size()),
+                                         static_cast<int>(screens.indexOf(QGuiApplication::primaryScreen())),
+                                         pointer))
+        chosen.push_back(screens[index]);
+    return chosen;
+}
+
+CDrawDlg::Surface &CDrawDlg::SurfaceAt(std::size_t position)
+{
+    if (position == 0)
+        return m_surface;
+    while (m_screenWindows.size() < position) {
+        auto *window = new ScreenWindow(this);
+        m_screenWindows.push_back(window);
+    }
+    return m_screenWindows[position - 1]->surface;
+}
+
+std::vector<QWidget *> CDrawDlg::flashWindows() const
+{
+    std::vector<QWidget *> windows;
+    if (m_nSurfacesShown > 0)
+        windows.push_back(const_cast<CDrawDlg *>(this));
+    for (std::size_t i = 1; i < m_nSurfacesShown; ++i)
+        windows.push_back(m_screenWindows[i - 1]);
+    return windows;
 }
 
 void CDrawDlg::OnTimer()
@@ -184,37 +307,68 @@ void CDrawDlg::OnTimer()
     m_nIndex = step.index;
     if (!step.show)
         return;
-    const QRect &window = m_slots->windows[m_nIndex];
-    if (window.isEmpty())
-        return;
+    // Read at each tick: the screens there are now, and where the pointer is.
+    const std::vector<QScreen *> screens = ScreensOfThisTick();
     // Until the frame is out (OnFrameFlushed): the X requests of this flash.
     m_xRequests.begin();
     // A compositor may start or stop while the overlay runs (a desktop's effects turned off
     // and on); a translucent window without one would show as a black box.
-    if (const bool composited = desktopComposites(); composited != m_bComposited)
-        UseComposition(composited);
-    if (!m_bComposited && !PrepareUncomposited(window)) {
+    m_bComposited = desktopComposites();
+    std::size_t shown = 0;
+    for (QScreen *screen : screens) {
+        const ScreenPlaces &places = PlacesOn(screen);
+        if (places.windows[m_nIndex].isEmpty())
+            continue;
+        Surface &surface = SurfaceAt(shown);
+        if (surface.composited != m_bComposited)
+            UseComposition(surface, m_bComposited);
+        surface.screen = screen;
+        surface.rect = places.windows[m_nIndex];
+        surface.textOrigin = places.origins[m_nIndex];
+        surface.line = places.lines[m_nIndex];
+        if (!surface.composited && !PrepareUncomposited(surface))
+            continue;
+        QWidget *window = surface.window;
+        if (QWindow *handle = window->windowHandle(); handle && handle->screen() != screen)
+            handle->setScreen(screen);
+        window->setGeometry(surface.rect);
+        surface.painted = false;
+        ++shown;
+    }
+    // The windows of screens that this tick has no text for (a screen gone, or another
+    // choice) go away.
+    while (m_screenWindows.size() + 1 > std::max<std::size_t>(shown, 1)) {
+        delete m_screenWindows.back();
+        m_screenWindows.pop_back();
+    }
+    m_nSurfacesShown = shown;
+    if (shown == 0) {
         m_xRequests.end();
         return;
     }
 
-    setGeometry(window);
-    if (m_bRaise)
-        raise();
     m_state = State::Shown;
-    show();
+    m_nPendingPaints = shown;
+    // All at once, at the same tick: each is drawn as its window shows, and the hold starts
+    // once all are drawn.
+    for (std::size_t i = 0; i < shown; ++i) {
+        QWidget *window = SurfaceAt(i).window;
+        if (m_bRaise)
+            window->raise();
+        window->show();
+    }
+    m_paintGuard.start();
 }
 
-bool CDrawDlg::PrepareUncomposited(const QRect &window)
+bool CDrawDlg::PrepareUncomposited(Surface &surface)
 {
     // Without a compositor the window cannot be see-through: it is cut to the text's pixels,
     // and those show the text drawn over what the desktop has there, so that the letters'
     // edges blend with it and the faint mode can be blended in advance.
-    // Through the screen at the desktop's origin where there is one: there, coordinates on
-    // the screen and on the whole desktop are the same, whichever of the two Qt expects.
-    QScreen *screen = QGuiApplication::screenAt(QPoint(0, 0));
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    // Through the flash's own screen, in that screen's coordinates, so that a screen with a
+    // scale factor of its own is read where the flash goes.
+    const QRect &window = surface.rect;
+    QScreen *screen = surface.screen ? surface.screen.data() : QGuiApplication::primaryScreen();
     const QPoint onScreen = window.topLeft() - screen->geometry().topLeft();
     const QPixmap under = screen->grabWindow(0, onScreen.x(), onScreen.y(), window.width(), window.height());
     if (under.isNull()) {
@@ -227,27 +381,35 @@ bool CDrawDlg::PrepareUncomposited(const QRect &window)
     }
     m_bGrabFailing = false;
 
+    // A screen that came later may hold a larger box than those placed at the start.
+    if (surface.frame.width() < window.width() || surface.frame.height() < window.height()) {
+        const QSize size = surface.frame.size().expandedTo(window.size());
+        surface.frame = QImage(size, QImage::Format_RGB32);
+        surface.textImage = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    }
+
     const QRect area(QPoint(), window.size());
     {
-        QPainter painter(&m_textImage);
+        QPainter painter(&surface.textImage);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.fillRect(area, Qt::transparent);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setClipRect(area);
         painter.setFont(m_font);
         painter.setPen(m_textColor);
-        painter.drawText(textOrigin(), m_slots->lines[m_nIndex]);
+        painter.drawText(surface.textOrigin, surface.line);
     }
     {
-        QPainter painter(&m_frame);
+        QPainter painter(&surface.frame);
         painter.drawPixmap(0, 0, under);
         painter.setOpacity(m_times.faint ? kFaintOpacity : 1.0);
-        painter.drawImage(QPoint(), m_textImage, area);
+        painter.drawImage(QPoint(), surface.textImage, area);
     }
 
-    m_shapeRuns.clear();
+    std::vector<QRect> &runs = surface.shapeRuns;
+    runs.clear();
     for (int y = 0; y < area.height(); ++y) {
-        const auto *pixels = reinterpret_cast<const QRgb *>(m_textImage.constScanLine(y));
+        const auto *pixels = reinterpret_cast<const QRgb *>(surface.textImage.constScanLine(y));
         for (int x = 0; x < area.width();) {
             while (x < area.width() && qAlpha(pixels[x]) == 0)
                 ++x;
@@ -255,37 +417,47 @@ bool CDrawDlg::PrepareUncomposited(const QRect &window)
             while (x < area.width() && qAlpha(pixels[x]) != 0)
                 ++x;
             if (x > start)
-                m_shapeRuns.emplace_back(start, y, x - start, 1);
+                runs.emplace_back(start, y, x - start, 1);
         }
     }
     // An empty shape would mean no shape at all: the whole box, opaque.
-    if (m_shapeRuns.empty())
+    if (runs.empty())
         return false;
     QRegion shape;
-    shape.setRects(m_shapeRuns.data(), static_cast<int>(m_shapeRuns.size()));
-    setMask(shape);
+    shape.setRects(runs.data(), static_cast<int>(runs.size()));
+    surface.window->setMask(shape);
     return true;
 }
 
 void CDrawDlg::paintEvent(QPaintEvent *)
 {
+    PaintSurface(m_surface);
+}
+
+void CDrawDlg::PaintSurface(Surface &surface)
+{
     if (m_state == State::Hidden)
         return;
-    QPainter painter(this);
-    if (m_bComposited) {
+    QPainter painter(surface.window);
+    if (surface.composited) {
         painter.setFont(m_font);
         painter.setPen(m_textColor);
-        painter.drawText(textOrigin(), m_slots->lines[m_nIndex]);
+        painter.drawText(surface.textOrigin, surface.line);
     } else {
-        painter.drawImage(QPoint(), m_frame, QRect(QPoint(), size()));
+        painter.drawImage(QPoint(), surface.frame, QRect(QPoint(), surface.window->size()));
     }
 
     // What is drawn here is still only in Qt's buffer: Qt copies it to the window once this
-    // function is over, as part of the same event. The zero timer fires after that event, and
-    // the hold is timed from the moment the X server has the text.
-    if (m_state == State::Shown) {
-        m_state = State::Painted;
-        m_flushTimer.start();
+    // function is over, as part of the same event. The zero timer fires after that event (the
+    // last of the flash's windows), and the hold is timed from the moment the X server has
+    // the text.
+    if (m_state == State::Shown && !surface.painted) {
+        surface.painted = true;
+        if (--m_nPendingPaints == 0) {
+            m_paintGuard.stop();
+            m_state = State::Painted;
+            m_flushTimer.start();
+        }
     }
 }
 
@@ -320,12 +492,22 @@ void CDrawDlg::EndFlash()
     m_state = State::Hidden;
     m_flushTimer.stop();
     m_holdTimer.stop();
+    m_paintGuard.stop();
     qApp->removeEventFilter(this);
     m_xRequests.begin();
     QDialog::setVisible(false);
+    for (ScreenWindow *window : m_screenWindows)
+        window->hide();
     m_xRequests.end();
     if (wasOnScreen)
         emit flashHidden(m_nIndex);
+}
+
+void CDrawDlg::OnScreenRemoved(QScreen *screen)
+{
+    // A flash on the screen that goes ends now; the next tick follows the screens there are.
+    EndFlash();
+    std::erase_if(m_places, [screen](const ScreenPlaces &places) { return places.screen == screen; });
 }
 
 void CDrawDlg::setVisible(bool visible)

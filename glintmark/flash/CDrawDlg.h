@@ -2,12 +2,14 @@
 
 #include "DesktopCompositor.h"
 #include "FlashRules.h"
+#include "FlashTextExtent.h"
 
 #include <QByteArray>
 #include <QColor>
 #include <QDialog>
 #include <QFont>
 #include <QImage>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QTimer>
@@ -21,10 +23,16 @@
 // empty slots after them. Texts are bytes as stored.
 using FlashTexts = std::array<QByteArray, kFlashSlots>;
 
+class QScreen;
+
 // The overlay that flashes the texts: a borderless window above all others, see-through but
 // for the text, which never takes the focus and lets every click through. Each tick shows the
 // next text at its place; the text stays for the hold time from when it reached the screen and
 // is hidden again. Between flashes the window is hidden.
+// It flashes on the primary screen, on the screen that holds the pointer at the tick, or on
+// every screen at once. Each screen the text shows on has a window of its own, so that each
+// keeps its own see-through shape: this one for the first screen of a tick (the primary one
+// when it is among them), and windows of its own for the others.
 class CDrawDlg : public QDialog
 {
     Q_OBJECT
@@ -36,6 +44,10 @@ public:
              std::int32_t displayMs, const QFont &font, const QColor &textColor,
              QWidget *owner = nullptr);
     ~CDrawDlg() override;
+
+    // Before Create: where the texts flash (the primary screen unless told otherwise).
+    void setScreenChoice(FlashScreen screens) { m_screenChoice = screens; }
+    FlashScreen screenChoice() const { return m_screenChoice; }
 
     // Measures and places every text, shows the short-display notice when it is due (and
     // returns only once it is dismissed), then starts the ticks: the first text shows one tick
@@ -51,6 +63,8 @@ public:
     // Whether the desktop was composited at the last tick (or at Create): the overlay is then
     // a translucent window; otherwise its shape is cut to the text's pixels.
     bool composited() const { return m_bComposited; }
+    // The windows of the last tick that showed a text, this one first, one per screen.
+    std::vector<QWidget *> flashWindows() const;
 
 public slots:
     // One tick: hides a flash still on screen, then shows the next text.
@@ -68,33 +82,65 @@ protected:
 
 private:
     enum class State { Hidden, Shown, Painted, Holding };
+    class ScreenWindow;
 
-    // Per slot, fixed once Create has measured and placed the texts.
+    // Per slot, fixed once Create has measured the texts.
     struct Slots
     {
-        FlashTexts texts;                             // the private copy, as bytes
-        std::array<QString, kFlashSlots> lines;       // as drawn: the part that can be seen
-        std::array<int, kFlashSlots> lineOffsets{};   // where that part starts in the text
+        FlashTexts texts; // the private copy, as bytes
         std::array<FlashBox, kFlashSlots> boxes;
-        std::array<FlashPlace, kFlashSlots> places;   // on the primary screen
-        std::array<QRect, kFlashSlots> windows;       // the box on the desktop, cut to it
     };
 
-    void MeasureAndPlace();
-    void UseComposition(bool composited);
-    bool PrepareUncomposited(const QRect &window);
+    // Where each text goes on one screen, placed once for that screen.
+    struct ScreenPlaces
+    {
+        QPointer<QScreen> screen;
+        QRect geometry;
+        std::vector<QRect> windows;   // per slot: the box on the desktop, cut to the screen
+        std::vector<QString> lines;   // as drawn there: the part that can be seen
+        std::vector<QPoint> origins;  // where that part is drawn in its window
+    };
+
+    // One window of the overlay and what it shows in the current flash.
+    struct Surface
+    {
+        QWidget *window = nullptr;
+        QPointer<QScreen> screen; // of the current flash
+        bool composited = true;
+        bool painted = false;
+        QRect rect;
+        QPoint textOrigin;
+        QString line;
+        // Without a compositor: the frame of the current flash (the desktop under it with the
+        // text drawn over it), the text alone, and the runs of its pixels that make the
+        // window's shape. Reused from flash to flash.
+        QImage frame;
+        QImage textImage;
+        std::vector<QRect> shapeRuns;
+    };
+
+    void Measure();
+    void PlaceOn(const std::vector<QScreen *> &screens);
+    const ScreenPlaces &PlacesOn(QScreen *screen);
+    std::vector<QScreen *> ScreensOfThisTick() const;
+    Surface &SurfaceAt(std::size_t position);
+    void UseComposition(Surface &surface, bool composited);
+    bool PrepareUncomposited(Surface &surface);
+    void PaintSurface(Surface &surface);
     void OnFrameFlushed();
     void EndFlash();
-    QPoint textOrigin() const;
+    void OnScreenRemoved(QScreen *screen);
 
     std::unique_ptr<Slots> m_slots;
+    std::vector<ScreenPlaces> m_places;
+    std::unique_ptr<FlashTextExtent> m_extent;
     std::int32_t m_nCount = 0;
     std::int32_t m_nIndex = 0;
     FlashLocation m_location;
+    FlashScreen m_screenChoice = FlashScreen::Primary;
     FlashTimes m_times;
     QFont m_font;
     QColor m_textColor;
-    QPoint m_primaryOrigin;
     QSize m_largestWindow;
     int m_nAscent = 0;
     bool m_bCreated = false;
@@ -108,11 +154,11 @@ private:
     QTimer m_tickTimer;
     QTimer m_flushTimer;
     QTimer m_holdTimer;
+    QTimer m_paintGuard;
 
-    // Without a compositor: the frame of the current flash (the desktop under it with the
-    // text drawn over it), the text alone, and the runs of its pixels that make the window's
-    // shape. Reused from flash to flash.
-    QImage m_frame;
-    QImage m_textImage;
-    std::vector<QRect> m_shapeRuns;
+    // This window's own, then one per further screen of the last tick (in m_screenWindows).
+    Surface m_surface;
+    std::vector<ScreenWindow *> m_screenWindows;
+    std::size_t m_nSurfacesShown = 0;
+    std::size_t m_nPendingPaints = 0;
 };

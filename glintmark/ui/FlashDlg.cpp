@@ -9,6 +9,7 @@
 #include "DialogLook.h"
 #include "FlashFont.h"
 #include "FlashProgram.h"
+#include "FlashScreenSetting.h"
 #include "Font.h"
 #include "MessageBox.h"
 
@@ -132,8 +133,10 @@ CFlashDlg::CFlashDlg(const QStringList &dataFolders, QWidget *parent)
     , m_tray(this)
 {
     m_overlayFactory = [](const OverlayRequest &request) {
-        return std::make_unique<CDrawDlg>(request.texts, request.location, request.intervalMs, request.displayMs,
-                                          request.font, request.textColor);
+        auto overlay = std::make_unique<CDrawDlg>(request.texts, request.location, request.intervalMs,
+                                                  request.displayMs, request.font, request.textColor);
+        overlay->setScreenChoice(request.screens);
+        return overlay;
     };
     createControls();
     OnInitDialog();
@@ -188,8 +191,24 @@ void CFlashDlg::createControls()
         button->setObjectName(QStringLiteral("location%1").arg(id));
         button->setAccessibleName(QLatin1String(text));
         m_location->addButton(button, id);
-        locationLayout->addWidget(button);
+        // As wide as it shows: a click beside the text chooses nothing.
+        locationLayout->addWidget(button, 0, Qt::AlignLeft);
     }
+    // Under the locations: on which screens they are. The label comes first, for screen readers.
+    auto *screenLabel = new QLabel(QLatin1String(kScreenText), m_frameLocation);
+    m_comboScreen = new QComboBox(m_frameLocation);
+    m_comboScreen->setObjectName(QStringLiteral("screen"));
+    m_comboScreen->setAccessibleName(QLatin1String(kScreenText));
+    m_comboScreen->setAccessibleDescription(QStringLiteral("The screens the affirmations flash on"));
+    m_comboScreen->setEditable(false);
+    m_comboScreen->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (const FlashScreenEntry &entry : kFlashScreenEntries)
+        m_comboScreen->addItem(QLatin1String(entry.text), int(entry.screen));
+    followAssistiveChoice(m_comboScreen);
+    screenLabel->setBuddy(m_comboScreen);
+    locationLayout->addSpacing(du.y(2));
+    locationLayout->addWidget(screenLabel);
+    locationLayout->addWidget(m_comboScreen);
     m_frameLocation->setMinimumWidth(du.x(78));
 
     m_frameFrequency = frame(kFrequencyText, "frequencyFrame", this);
@@ -255,7 +274,8 @@ void CFlashDlg::createControls()
 
     setTabOrder(m_tree, m_btnEdit);
     setTabOrder(m_btnEdit, m_location->button(IDC_TOP));
-    setTabOrder(m_location->button(IDC_BOTTOM), m_comboEvery);
+    setTabOrder(m_location->button(IDC_BOTTOM), m_comboScreen);
+    setTabOrder(m_comboScreen, m_comboEvery);
     setTabOrder(m_comboEvery, m_comboFor);
     setTabOrder(m_comboFor, m_btnFont);
     setTabOrder(m_btnFont, m_btnStart);
@@ -303,6 +323,13 @@ void CFlashDlg::OnInitDialog()
     // and leaves only its own part at the defaults.
     const QList<FileError> errors = m_library.ReadAllFiles();
     ApplySettings();
+    // Kept per user, apart from the three files; kept at once when the user changes it.
+    const FlashScreen screens = readFlashScreen();
+    for (int i = 0; i < m_comboScreen->count(); ++i) {
+        if (m_comboScreen->itemData(i).toInt() == int(screens))
+            m_comboScreen->setCurrentIndex(i);
+    }
+    connect(m_comboScreen, &QComboBox::currentIndexChanged, this, [this] { writeFlashScreen(selectedScreens()); });
     m_tree->FillTree(m_library.m_list, m_library.m_check);
     for (const FileError &error : errors)
         MessageBox::showFileError(nullptr, kProgramName, error);
@@ -367,11 +394,18 @@ FlashLocation CFlashDlg::selectedLocation() const
     return location != 0 ? FlashLocation(location) : FlashLocation::Center;
 }
 
+FlashScreen CFlashDlg::selectedScreens() const
+{
+    const int index = m_comboScreen->currentIndex();
+    return index >= 0 ? FlashScreen(m_comboScreen->itemData(index).toInt()) : FlashScreen::Primary;
+}
+
 void CFlashDlg::EnableSettings(bool enable)
 {
     for (QAbstractButton *location : m_location->buttons())
         location->setEnabled(enable);
-    for (QWidget *control : std::initializer_list<QWidget *>{m_comboEvery, m_comboFor, m_btnFont, m_tree, m_btnEdit})
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{m_comboScreen, m_comboEvery, m_comboFor, m_btnFont, m_tree, m_btnEdit})
         control->setEnabled(enable);
 }
 
@@ -391,7 +425,8 @@ void CFlashDlg::OnStart()
                                    .intervalMs = selectedMilliseconds(m_comboEvery, defaults.intervalIndex),
                                    .displayMs = selectedMilliseconds(m_comboFor, defaults.durationIndex),
                                    .font = m_flashFont,
-                                   .textColor = m_textColor});
+                                   .textColor = m_textColor,
+                                   .screens = selectedScreens()});
     // Create may first show the short-display notice and wait for the user.
     if (!m_pDrawDlg || !m_pDrawDlg->Create())
         MessageBox::show({.parent = this,

@@ -56,6 +56,7 @@ public:
     static constexpr char kWelcomeText[] = "Welcome to Glintmark!  ";
     static constexpr char kSelectText[] = "Select training afirmations";
     static constexpr char kLocationText[] = "Message location";
+    static constexpr char kScreenText[] = "Screen";
     static constexpr char kFrequencyText[] = "Frequency";
     static constexpr char kDisplayEveryText[] = "Display every";
     static constexpr char kDisplayForText[] = "Display for";
@@ -93,6 +94,7 @@ public:
         std::int32_t displayMs;
         const QFont &font;
         QColor textColor;
+        FlashScreen screens = FlashScreen::Primary;
     };
     using OverlayFactory = std::function<std::unique_ptr<CDrawDlg>(const OverlayRequest &)>;
 
@@ -158,6 +160,7 @@ private:
     void OnTrayShown(bool onScreen);
     void OnTrayExit();
     FlashLocation selectedLocation() const;
+    FlashScreen selectedScreens() const;
 
     QStringList m_dataFolders;
     QString m_strHelpPath;
@@ -178,6 +181,7 @@ private:
     CPictureButton *m_btnFont = nullptr;
     QComboBox *m_comboEvery = nullptr;
     QComboBox *m_comboFor = nullptr;
+    QComboBox *m_comboScreen = nullptr;
     QButtonGroup *m_location = nullptr;
     QGroupBox *m_frameWelcome = nullptr;
     QGroupBox *m_frameSelect = nullptr;

@@ -1,7 +1,7 @@
 """Glintmark worked end to end through AT-SPI alone, as a screen reader user works it: the tree's
-tick boxes read and ticked, a location, a pace and a hold chosen, the notice that comes with the
+tick boxes read and ticked, a location, the screens, a pace and a hold chosen, the notice that comes with the
 shortest hold read and answered, flashing started and stopped, and what was chosen kept in the
-files when Exit ends the program.
+files and the per-user settings when Exit ends the program.
 
 Usage: accessible_glintmark.py GLINTMARK_EXECUTABLE SHIPPED_FILES_FOLDER
 """
@@ -72,11 +72,14 @@ def work(glintmark):
     glintmark.wait_for(lambda: ticked(second) and not ticked(first), "the ticks to change")
     check(second.description == "Check box, checked", f"a ticked box reads {second.description!r}")
 
-    # A location, the pace and the hold, chosen as a screen reader chooses them.
+    # A location, the screens, the pace and the hold, chosen as a screen reader chooses them.
     top = glintmark.find(pyatspi.ROLE_RADIO_BUTTON, "Top", window)
     glintmark.press(top, "Toggle")
     glintmark.wait_for(lambda: ticked(top), "Top to be chosen")
-    pace, hold = [node for node in glintmark.find_all(lambda node: node.getRole() == pyatspi.ROLE_COMBO_BOX, window)]
+    screens, pace, hold = [node for node in glintmark.find_all(lambda node: node.getRole() == pyatspi.ROLE_COMBO_BOX,
+                                                               window)]
+    check(screens.name == "Primary screen", f"the screens read {screens.name!r} on a first start")
+    choose(glintmark, screens, "All screens")
     choose(glintmark, pace, "1 second")
     choose(glintmark, hold, "10 ms (subconscious)")
 
@@ -90,7 +93,8 @@ def work(glintmark):
     check(any("10 ms" in text or "subconscious" in text for text in texts), f"the notice reads {texts}")
     glintmark.press(glintmark.find(pyatspi.ROLE_PUSH_BUTTON, "OK", notice))
     glintmark.wait_for(lambda: start.name == "Stop", "Start to become Stop")
-    check(not glintmark.enabled(top) and not glintmark.enabled(pace), "the settings can be changed while flashing")
+    check(not glintmark.enabled(top) and not glintmark.enabled(pace) and not glintmark.enabled(screens),
+          "the settings can be changed while flashing")
 
     glintmark.press(start)
     glintmark.wait_for(lambda: start.name == "Start", "Stop to become Start")
@@ -122,6 +126,9 @@ def check_files(folder):
     with open(os.path.join(folder, "font.dat"), "rb") as settings:
         location, pace, hold = struct.unpack_from("<iii", settings.read(), 32)
     check((location, pace, hold) == (TOP_BUTTON, 1, 0), f"font.dat kept {(location, pace, hold)}")
+    with open(os.path.join(folder, "config", "glintmark", "Glintmark.conf"), encoding="utf-8") as user_settings:
+        kept = user_settings.read().splitlines()
+    check("screen=all" in kept, f"the per-user settings kept {kept}")
 
 
 if __name__ == "__main__":

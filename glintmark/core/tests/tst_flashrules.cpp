@@ -6,6 +6,7 @@
 #include <vector>
 
 Q_DECLARE_METATYPE(FlashLocation)
+Q_DECLARE_METATYPE(FlashScreen)
 
 class FlashRulesTest : public QObject
 {
@@ -117,6 +118,72 @@ private slots:
         const FlashPlace place = PlaceFlashText(location, screenWidth, screenHeight, {boxWidth, boxHeight});
         QCOMPARE(place.left, left);
         QCOMPARE(place.top, top);
+    }
+
+    void placeOnScreenWithOffset_data()
+    {
+        QTest::addColumn<FlashLocation>("location");
+        QTest::addColumn<QList<int>>("screen"); // left, top, width, height
+        QTest::addColumn<int>("boxWidth");
+        QTest::addColumn<int>("boxHeight");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        const QList<int> right{1024, 0, 1024, 768};
+        QTest::newRow("at the origin, as on a screen alone") << FlashLocation::Top << QList<int>{0, 0, 1024, 768} << 228 << 19 << 398 << 109;
+        QTest::newRow("right of the primary, Top") << FlashLocation::Top << right << 228 << 19 << 1422 << 109;
+        QTest::newRow("right of the primary, Center") << FlashLocation::Center << right << 228 << 19 << 1422 << 374;
+        QTest::newRow("right of the primary, CenterLeft") << FlashLocation::CenterLeft << right << 228 << 19 << 1024 << 374;
+        QTest::newRow("right of the primary, Bottom") << FlashLocation::Bottom << right << 228 << 19 << 1422 << 615;
+        QTest::newRow("below, another size") << FlashLocation::Bottom << QList<int>{0, 1080, 1920, 1200} << 541 << 35 << 689 << 2040;
+        QTest::newRow("left of the origin") << FlashLocation::Center << QList<int>{-1280, 0, 1280, 1024} << 228 << 19 << -754 << 502;
+        QTest::newRow("above and left of the origin") << FlashLocation::Top << QList<int>{-800, -600, 800, 600} << 228 << 19 << -514 << -515;
+        QTest::newRow("CenterLeft keeps the screen's left edge") << FlashLocation::CenterLeft << QList<int>{-800, 300, 800, 600} << 900 << 19 << -800 << 590;
+        QTest::newRow("wider than the screen truncates toward zero") << FlashLocation::Center << right << 1029 << 19 << 1022 << 374;
+        QTest::newRow("an unknown location is Center") << FlashLocation{0} << right << 228 << 19 << 1422 << 374;
+    }
+    void placeOnScreenWithOffset()
+    {
+        QFETCH(FlashLocation, location);
+        QFETCH(QList<int>, screen);
+        QFETCH(int, boxWidth);
+        QFETCH(int, boxHeight);
+        QFETCH(int, left);
+        QFETCH(int, top);
+        const FlashPlace place = PlaceFlashTextOnScreen(location, {screen[0], screen[1], screen[2], screen[3]},
+                                                        {boxWidth, boxHeight});
+        QCOMPARE(place.left, left);
+        QCOMPARE(place.top, top);
+    }
+
+    void screensOfATick_data()
+    {
+        QTest::addColumn<FlashScreen>("choice");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("primary");
+        QTest::addColumn<int>("pointer");
+        QTest::addColumn<QList<int>>("screens");
+        QTest::newRow("primary of two") << FlashScreen::Primary << 2 << 1 << 0 << QList<int>{1};
+        QTest::newRow("primary, the only screen") << FlashScreen::Primary << 1 << 0 << -1 << QList<int>{0};
+        QTest::newRow("pointer on the second") << FlashScreen::Pointer << 2 << 0 << 1 << QList<int>{1};
+        QTest::newRow("pointer on the primary") << FlashScreen::Pointer << 3 << 2 << 2 << QList<int>{2};
+        QTest::newRow("pointer on no screen: primary") << FlashScreen::Pointer << 2 << 1 << -1 << QList<int>{1};
+        QTest::newRow("pointer on a screen gone: primary") << FlashScreen::Pointer << 2 << 0 << 2 << QList<int>{0};
+        QTest::newRow("all of three, primary first") << FlashScreen::All << 3 << 1 << 0 << QList<int>{1, 0, 2};
+        QTest::newRow("all of one") << FlashScreen::All << 1 << 0 << 0 << QList<int>{0};
+        QTest::newRow("no primary known: the first") << FlashScreen::All << 2 << -1 << 0 << QList<int>{0, 1};
+        QTest::newRow("no screen: nothing") << FlashScreen::All << 0 << -1 << -1 << QList<int>{};
+        QTest::newRow("no screen, primary: nothing") << FlashScreen::Primary << 0 << -1 << -1 << QList<int>{};
+        QTest::newRow("unknown choice is primary") << FlashScreen{7} << 2 << 1 << 0 << QList<int>{1};
+    }
+    void screensOfATick()
+    {
+        QFETCH(FlashScreen, choice);
+        QFETCH(int, count);
+        QFETCH(int, primary);
+        QFETCH(int, pointer);
+        QFETCH(QList<int>, screens);
+        const std::vector<int> chosen = FlashScreensForTick(choice, count, primary, pointer);
+        QCOMPARE(QList<int>(chosen.begin(), chosen.end()), screens);
     }
 
     void cycleRunsInOrderAndWraps_data()

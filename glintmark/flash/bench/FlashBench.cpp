@@ -1,21 +1,27 @@
 // Measures the overlay: how long making it takes for a full library of 9,900 texts, and, seen
 // from the X server, how long each text stays mapped and how evenly the ticks come.
 //
-//   glintmark_flash_bench [--flashes N] [--compositor]
+//   glintmark_flash_bench [--flashes N] [--compositor] [--screens primary|pointer|all]
 //
 // The second part needs an X display (DISPLAY, platform xcb); --compositor runs it under
-// xcompmgr. An observer on a connection of its own records the server's MapNotify and
-// UnmapNotify events of the overlay's window, so the figures include everything between the
-// program and the screen but the server's own drawing.
+// xcompmgr, and --screens flashes on the screens chosen as the main window's "Screen" list
+// does (the primary one by default). An observer on a connection of its own records the
+// server's MapNotify and UnmapNotify events of the overlay's windows, one per screen, so the
+// figures include everything between the program and the screen but the server's own drawing;
+// with several screens they come per screen, with how far apart the screens' windows of one
+// tick were mapped.
 
 #include "CDrawDlg.h"
 #include "DesktopCompositor.h"
+#include "FlashScreenSetting.h"
 #include "MessageBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QScreen>
+#include <QWindow>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -201,13 +207,58 @@ double cpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void measureFlashes(MapObserver &observer, int interval, int display, int flashes, const FlashTexts *given = nullptr,
-                    const char *label = "")
+// The map times of a window's flashes, and how long each stayed mapped.
+struct Flashes
+{
+    std::vector<Clock::time_point> maps;
+    std::vector<double> visible;
+};
+
+Flashes flashesOf(const std::vector<MapObserver::Event> &events)
+{
+    Flashes flashes;
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (!events[i].mapped)
+            continue;
+        flashes.maps.push_back(events[i].time);
+        if (i + 1 < events.size() && !events[i + 1].mapped)
+            flashes.visible.push_back(ms(events[i + 1].time - events[i].time));
+    }
+    return flashes;
+}
+
+void printFlashes(const char *label, const QString &where, int interval, int display, const FlashTimes &times,
+                  const Flashes &flashes, double cpuShare)
+{
+    const std::vector<double> &visible = flashes.visible;
+    std::vector<double> periods;
+    for (size_t i = 1; i < flashes.maps.size(); ++i)
+        periods.push_back(ms(flashes.maps[i] - flashes.maps[i - 1]));
+    std::vector<double> visibleError;
+    for (double v : visible)
+        visibleError.push_back(std::abs(v - times.holdMs));
+    std::vector<double> periodError;
+    for (double p : periods)
+        periodError.push_back(std::abs(p - times.tickPeriodMs));
+    const auto shorter = std::count_if(visible.begin(), visible.end(), [&](double v) { return v < times.holdMs; });
+    std::printf("%s%sinterval %4d display %2d (tick %4d, hold %2d): %zu flashes; visible median %.2f ms "
+                "(min %.2f, p5 %.2f, p95 %.2f), shorter than the hold %td, |visible - hold| median %.2f; "
+                "tick period median %.2f ms, |period - nominal| p95 %.2f, max %.2f; CPU %.2f %% of a core\n",
+                label, qPrintable(where), interval, display, times.tickPeriodMs, times.holdMs, visible.size(),
+                percentile(visible, 0.5), visible.empty() ? NAN : *std::min_element(visible.begin(), visible.end()),
+                percentile(visible, 0.05), percentile(visible, 0.95), shorter, percentile(visibleError, 0.5),
+                percentile(periods, 0.5), percentile(periodError, 0.95),
+                periodError.empty() ? NAN : *std::max_element(periodError.begin(), periodError.end()), cpuShare);
+}
+
+void measureFlashes(MapObserver &observer, int interval, int display, int flashes, FlashScreen screens,
+                    const FlashTexts *given = nullptr, const char *label = "")
 {
     const auto library = libraryTexts(50);
     const FlashTexts &texts = given ? *given : *library;
     QFont font(QStringLiteral("Arial"), 20);
     CDrawDlg overlay(texts, FlashLocation::Center, interval, display, font, Qt::darkBlue);
+    overlay.setScreenChoice(screens);
     if (!overlay.Create()) {
         std::printf("Create failed\n");
         return;
@@ -230,36 +281,34 @@ void measureFlashes(MapObserver &observer, int interval, int display, int flashe
     while (settle.elapsed() < 100)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
-    const std::vector<MapObserver::Event> events = observer.events(static_cast<xcb_window_t>(overlay.winId()));
-    std::vector<double> visible;
-    std::vector<double> periods;
-    std::vector<Clock::time_point> maps;
-    for (size_t i = 0; i < events.size(); ++i) {
-        if (!events[i].mapped)
-            continue;
-        maps.push_back(events[i].time);
-        if (i + 1 < events.size() && !events[i + 1].mapped)
-            visible.push_back(ms(events[i + 1].time - events[i].time));
-    }
-    for (size_t i = 1; i < maps.size(); ++i)
-        periods.push_back(ms(maps[i] - maps[i - 1]));
-
     const FlashTimes &times = overlay.timing();
-    std::vector<double> visibleError;
-    for (double v : visible)
-        visibleError.push_back(std::abs(v - times.holdMs));
-    std::vector<double> periodError;
-    for (double p : periods)
-        periodError.push_back(std::abs(p - times.tickPeriodMs));
-    const auto shorter = std::count_if(visible.begin(), visible.end(), [&](double v) { return v < times.holdMs; });
-    std::printf("%sinterval %4d display %2d (tick %4d, hold %2d): %zu flashes; visible median %.2f ms "
-                "(min %.2f, p5 %.2f, p95 %.2f), shorter than the hold %td, |visible - hold| median %.2f; "
-                "tick period median %.2f ms, |period - nominal| p95 %.2f, max %.2f; CPU %.2f %% of a core\n",
-                label, interval, display, times.tickPeriodMs, times.holdMs, visible.size(), percentile(visible, 0.5),
-                visible.empty() ? NAN : *std::min_element(visible.begin(), visible.end()), percentile(visible, 0.05),
-                percentile(visible, 0.95), shorter, percentile(visibleError, 0.5),
-                percentile(periods, 0.5), percentile(periodError, 0.95),
-                periodError.empty() ? NAN : *std::max_element(periodError.begin(), periodError.end()), cpuShare);
+    const std::vector<QWidget *> windows = overlay.flashWindows();
+    if (windows.size() <= 1) {
+        printFlashes(label, QString(), interval, display, times,
+                     flashesOf(observer.events(static_cast<xcb_window_t>(overlay.winId()))), cpuShare);
+        return;
+    }
+    std::vector<Flashes> perScreen;
+    for (QWidget *window : windows) {
+        perScreen.push_back(flashesOf(observer.events(static_cast<xcb_window_t>(window->winId()))));
+        const QScreen *screen = window->windowHandle() ? window->windowHandle()->screen() : nullptr;
+        const QString where = QStringLiteral("screen %1: ").arg(screen ? screen->name() : QStringLiteral("?"));
+        printFlashes(label, where, interval, display, times, perScreen.back(), cpuShare);
+    }
+    // One tick maps every screen's window: how far after the first screen's the others came.
+    std::vector<double> skew;
+    for (size_t s = 1; s < perScreen.size(); ++s) {
+        for (const Clock::time_point &first : perScreen[0].maps) {
+            double nearest = INFINITY;
+            for (const Clock::time_point &other : perScreen[s].maps)
+                nearest = std::min(nearest, std::abs(ms(other - first)));
+            if (nearest < times.tickPeriodMs / 2.0)
+                skew.push_back(nearest);
+        }
+    }
+    std::printf("%s  %zu screens, maps of one tick apart: median %.2f ms, max %.2f (%zu ticks compared)\n", label,
+                windows.size(), percentile(skew, 0.5), skew.empty() ? NAN : *std::max_element(skew.begin(), skew.end()),
+                skew.size());
 }
 
 bool waitForCompositor(bool running)
@@ -285,12 +334,15 @@ int main(int argc, char **argv)
 
     int flashes = 40;
     bool compositor = false;
+    FlashScreen screens = FlashScreen::Primary;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--flashes") && i + 1 < args.size())
             flashes = args[++i].toInt();
         else if (args[i] == QLatin1String("--compositor"))
             compositor = true;
+        else if (args[i] == QLatin1String("--screens") && i + 1 < args.size())
+            screens = flashScreenFromStored(args[++i]);
     }
 
     measureInitialisation("English", kPhrases);
@@ -312,17 +364,19 @@ int main(int argc, char **argv)
         std::printf("note: a compositor is running\n");
     }
     MapObserver observer;
-    std::printf("X server, %s compositor; observer %s:\n", desktopComposites() ? "with" : "without",
+    std::printf("X server, %s compositor, %lld screen(s), flashing on %s; observer %s:\n",
+                desktopComposites() ? "with" : "without", static_cast<long long>(QGuiApplication::screens().size()),
+                qPrintable(flashScreenToStored(screens)),
                 observer.realTime() ? "on real-time scheduling" : "on normal scheduling (its delays count)");
     for (int display : {10, 30, 50, 80})
-        measureFlashes(observer, 500, display, flashes);
-    measureFlashes(observer, 1000, 50, std::max(5, flashes / 4));
+        measureFlashes(observer, 500, display, flashes, screens);
+    measureFlashes(observer, 1000, 50, std::max(5, flashes / 4), screens);
 
     // A library holding one text of a million characters among short ones: the huge one is to
     // flash at the pace and hold of the others, at about their cost.
     auto withHuge = libraryTexts(50);
     (*withHuge)[1] = QByteArray(1 << 20, 'W');
-    measureFlashes(observer, 500, 10, flashes, withHuge.get(), "with a 1 MB text: ");
+    measureFlashes(observer, 500, 10, flashes, screens, withHuge.get(), "with a 1 MB text: ");
 
     if (compositor) {
         compositorProcess.terminate();

@@ -24,6 +24,7 @@ struct GlintmarkWindow
         FlashLocation location{};
         int intervalMs = 0;
         int displayMs = 0;
+        FlashScreen screens{};
     };
 
     static constexpr char kList[] = "Health;I am calm;I sleep well;\r\nWork;I focus;I finish;";
@@ -35,7 +36,7 @@ struct GlintmarkWindow
             qFatal("cannot write the window's files");
         dialog = std::make_unique<CFlashDlg>(QStringList{dir.path(), dir.filePath("user"), dir.filePath("share")});
         dialog->setOverlayFactory([this](const CFlashDlg::OverlayRequest &request) {
-            Handed handed{{}, request.location, request.intervalMs, request.displayMs};
+            Handed handed{{}, request.location, request.intervalMs, request.displayMs, request.screens};
             for (int slot = 0; slot < kFlashSlots && !request.texts[slot].isEmpty(); ++slot)
                 handed.texts << request.texts[slot];
             overlays << handed;
@@ -61,6 +62,7 @@ struct GlintmarkWindow
     QPushButton *start() const { return child<QPushButton>("start"); }
     QComboBox *every() const { return child<QComboBox>("displayEvery"); }
     QComboBox *forList() const { return child<QComboBox>("displayFor"); }
+    QComboBox *screens() const { return child<QComboBox>("screen"); }
     QRadioButton *location(int id) const { return child<QRadioButton>(qPrintable(QStringLiteral("location%1").arg(id))); }
 
     QTemporaryDir dir;

@@ -6,6 +6,7 @@
 #include "CAddCatDlg.h"
 #include "CListEditDlg.h"
 #include "FlashNotice.h"
+#include "FlashScreenSetting.h"
 #include "Font.h"
 #include "GlintmarkWindow.h"
 #include "LibraryTables.h"
@@ -74,7 +75,11 @@ private slots:
         QApplication::setApplicationName(QStringLiteral("Glintmark"));
         QSettings().setValue(kShortDisplayNoticeSetting, true);
     }
-    void init() { m_messages.emplace(); }
+    void init()
+    {
+        m_messages.emplace();
+        QSettings().remove(kFlashScreenSetting);
+    }
     void cleanup() { m_messages.reset(); }
 
     void everyControlIsNamed_data()
@@ -183,6 +188,10 @@ private slots:
         QTest::newRow("for, row selected") << "displayFor" << Way::SelectRow << 3 << 80;
         QTest::newRow("for, entry toggled") << "displayFor" << Way::ToggleEntry << 1 << 30;
         QTest::newRow("for, in the open popup") << "displayFor" << Way::OpenThenToggleEntry << 2 << 50;
+        // The screens: the value is the choice handed over.
+        QTest::newRow("screen, row selected") << "screen" << Way::SelectRow << 2 << int(FlashScreen::All);
+        QTest::newRow("screen, entry toggled") << "screen" << Way::ToggleEntry << 1 << int(FlashScreen::Pointer);
+        QTest::newRow("screen, in the open popup") << "screen" << Way::OpenThenToggleEntry << 2 << int(FlashScreen::All);
     }
 
     // Whatever the accessibility interface does to choose an entry is what Start then uses,
@@ -225,7 +234,11 @@ private slots:
         CMyTreeCtrl::SetCheck(w.tree()->topLevelItem(0)->child(0), true);
         w.dialog->OnStart();
         QCOMPARE(w.overlays.size(), 1);
-        QCOMPARE(list == "displayEvery" ? w.overlays[0].intervalMs : w.overlays[0].displayMs, milliseconds);
+        const GlintmarkWindow::Handed &handed = w.overlays[0];
+        QCOMPARE(list == "displayEvery" ? handed.intervalMs
+                 : list == "displayFor" ? handed.displayMs
+                                        : int(handed.screens),
+                 milliseconds);
 
         // While flashing the list keeps its entry, whatever is asked of it.
         QVERIFY(!combo->isEnabled());
@@ -306,12 +319,12 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w.tree());
         const auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
         QStringList visited;
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < 10; ++i) {
             visited << QApplication::focusWidget()->accessibleName();
             key(Qt::Key_Tab);
         }
-        QCOMPARE(visited, (QStringList{"Training affirmations", "Add message", "Center", "Display every", "Display for",
-                                       "Font", "Start", "Help", "Exit"}));
+        QCOMPARE(visited, (QStringList{"Training affirmations", "Add message", "Center", "Screen", "Display every",
+                                       "Display for", "Font", "Start", "Help", "Exit"}));
         QCOMPARE(QApplication::focusWidget(), w.tree());
 
         // Focused, the tree makes its first item current.
@@ -327,6 +340,11 @@ private slots:
         key(Qt::Key_Down);
         QVERIFY(w.location(1004)->isChecked());
         key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.screens());
+        key(Qt::Key_Down);
+        key(Qt::Key_Down);
+        QCOMPARE(w.screens()->currentText(), QStringLiteral("All screens"));
+        key(Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.every());
         key(Qt::Key_Down);
         key(Qt::Key_Tab);
@@ -338,6 +356,7 @@ private slots:
         QCOMPARE(w.overlays[0].location, FlashLocation::CenterLeft);
         QCOMPARE(w.overlays[0].intervalMs, 4000);
         QCOMPARE(w.overlays[0].displayMs, 30);
+        QCOMPARE(w.overlays[0].screens, FlashScreen::All);
         QCOMPARE(accessible(w.start())->text(QAccessible::Name), QStringLiteral("Stop"));
         key(Qt::Key_Return);
         QVERIFY(!w.dialog->isFlashing());

@@ -8,6 +8,7 @@
 #include "FlashDlg.h"
 #include "FlashFont.h"
 #include "FlashNotice.h"
+#include "FlashScreenSetting.h"
 #include "Font.h"
 #include "FontRecords.h"
 #include "MessageBoxRecorder.h"
@@ -72,6 +73,7 @@ struct Handed
     int displayMs = 0;
     QFont font;
     QColor color;
+    FlashScreen screens{};
 };
 
 // One main window over the three files in a folder of its own; Start's overlays are made as
@@ -102,9 +104,12 @@ struct Window
             handed.displayMs = request.displayMs;
             handed.font = request.font;
             handed.color = request.textColor;
+            handed.screens = request.screens;
             overlays << handed;
-            return std::make_unique<CDrawDlg>(request.texts, request.location, request.intervalMs, request.displayMs,
-                                              request.font, request.textColor);
+            auto overlay = std::make_unique<CDrawDlg>(request.texts, request.location, request.intervalMs,
+                                                      request.displayMs, request.font, request.textColor);
+            overlay->setScreenChoice(request.screens);
+            return overlay;
         });
     }
 
@@ -134,6 +139,7 @@ struct Window
     CPictureButton *button(const char *name) const { return child<CPictureButton>(name); }
     QComboBox *every() const { return child<QComboBox>("displayEvery"); }
     QComboBox *forList() const { return child<QComboBox>("displayFor"); }
+    QComboBox *screens() const { return child<QComboBox>("screen"); }
     QRadioButton *location(int id) const
     {
         return child<QRadioButton>(qPrintable(QStringLiteral("location%1").arg(id)));
@@ -148,7 +154,7 @@ struct Window
     }
     QList<QWidget *> settingsControls() const
     {
-        return {location(1002), location(1003), location(1004), location(1028), every(), forList(),
+        return {location(1002), location(1003), location(1004), location(1028), screens(), every(), forList(),
                 button("font"), tree(), button("edit")};
     }
     QTreeWidgetItem *item(int category, int affirmation = -1) const
@@ -202,6 +208,7 @@ private slots:
         });
         // The short-display notice would come up at every Start with 10 ms.
         QSettings().setValue(kShortDisplayNoticeSetting, true);
+        QSettings().remove(kFlashScreenSetting);
     }
     void cleanup() { m_messages.reset(); }
 
@@ -428,6 +435,64 @@ private slots:
         QCOMPARE(handed.font.pixelSize(), 18);
         QCOMPARE(handed.color, QColor(0, 255, 0));
         QCOMPARE(w.dialog->overlay()->timing(), FlashTiming(intervalMs, displayMs));
+    }
+
+    // The "Screen" list under the locations: its entries, the primary screen when nothing or
+    // something unknown is kept, kept per user as soon as it changes (never in "font.dat"),
+    // read back by the next window, and handed to the overlay.
+    void screenChoice_data()
+    {
+        QTest::addColumn<QVariant>("kept");
+        QTest::addColumn<int>("shownIndex");
+        QTest::newRow("nothing kept") << QVariant() << 0;
+        QTest::newRow("unknown value") << QVariant("left") << 0;
+        QTest::newRow("pointer kept") << QVariant("pointer") << 1;
+        QTest::newRow("all kept") << QVariant("all") << 2;
+    }
+    void screenChoice()
+    {
+        QFETCH(QVariant, kept);
+        QFETCH(int, shownIndex);
+        if (kept.isValid())
+            QSettings().setValue(kFlashScreenSetting, kept);
+        {
+            Window w;
+            QComboBox *list = w.screens();
+            QStringList entries;
+            for (int i = 0; i < list->count(); ++i)
+                entries << list->itemText(i);
+            QCOMPARE(entries, (QStringList{"Primary screen", "Screen with the pointer", "All screens"}));
+            QVERIFY(!list->isEditable());
+            QCOMPARE(list->accessibleName(), QStringLiteral("Screen"));
+            bool labelled = false;
+            for (QLabel *each : w.dialog->findChildren<QLabel *>())
+                labelled = labelled || (each->buddy() == list && each->text() == QLatin1String("Screen"));
+            QVERIFY(labelled);
+            QCOMPARE(list->parentWidget(), w.child<QGroupBox>("locationFrame"));
+            QCOMPARE(list->currentIndex(), shownIndex);
+            // Kept as it was until the user changes it.
+            QCOMPARE(QSettings().value(kFlashScreenSetting), kept);
+
+            w.show();
+            QTest::mouseClick(w.start(), Qt::LeftButton);
+            QCOMPARE(w.overlays.last().screens, FlashScreen(shownIndex));
+            QCOMPARE(w.dialog->overlay()->screenChoice(), FlashScreen(shownIndex));
+            QTest::mouseClick(w.start(), Qt::LeftButton);
+
+            const int chosen = (shownIndex + 1) % 3;
+            list->setCurrentIndex(chosen);
+            QCOMPARE(QSettings().value(kFlashScreenSetting).toString(),
+                     (QStringList{"primary", "pointer", "all"}[chosen]));
+            QTest::mouseClick(w.start(), Qt::LeftButton);
+            QCOMPARE(w.overlays.last().screens, FlashScreen(chosen));
+            QTest::mouseClick(w.start(), Qt::LeftButton);
+            QTest::mouseClick(w.button("exit"), Qt::LeftButton);
+            QVERIFY(w.dialog->hasEnded());
+            // "font.dat" keeps its 44 bytes, the same as they came.
+            QCOMPARE(w.read("font.dat"), kDefaultFontRecord);
+        }
+        Window again;
+        QCOMPARE(again.screens()->currentIndex(), (shownIndex + 1) % 3);
     }
 
     void startAndStopSwitchTheControls()
