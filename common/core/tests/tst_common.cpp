@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(folders.size(), 3);
         QCOMPARE(folders.first(), QCoreApplication::applicationDirPath());
         QVERIFY(folders.at(1).endsWith("/tonewell"));
-        QVERIFY(folders.last().endsWith("/share/tonewell"));
+        QVERIFY2(folders.last().endsWith("/" INSTALL_DATADIR "/tonewell"), qPrintable(folders.last()));
     }
 };
 
