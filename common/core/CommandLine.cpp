@@ -28,6 +28,8 @@ void print(std::FILE *stream, const QString &text)
 // The usage names the program as it was called, which only an application object knows.
 QString usageText(QCommandLineParser &parser, int argc, const char *const *argv)
 {
+    if (QCoreApplication::instance())
+        return parser.helpText();
     int count = argc;
     QCoreApplication application(count, const_cast<char **>(argv));
     return parser.helpText();
