@@ -10,8 +10,8 @@ QStringList dataFolders(const QString &programName)
     const QString exeDir = QCoreApplication::applicationDirPath();
     const QString userDir = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
                                 .filePath(programName);
-    const QString installedDir =
-        QDir::cleanPath(exeDir + QStringLiteral("/../share/") + programName);
+    const QString installedDir = QDir::cleanPath(exeDir + QStringLiteral("/" INSTALLED_DATA_DIR_FROM_BIN_DIR "/")
+                                                 + programName);
     return {exeDir, userDir, installedDir};
 }
 

@@ -7,6 +7,8 @@
 
 // Names and resources of the program, in one place.
 inline const QString kProgramName = QStringLiteral("Glintmark");
+// What it is, in --help.
+inline const QString kProgramSummary = QStringLiteral("An affirmation flasher.");
 // Lowercase, as the command, its desktop entry and its data folders are named.
 inline const QString kProgramId = QStringLiteral("glintmark");
 // "Glintmark" and the version.

@@ -22,8 +22,13 @@ CAboutDlg::CAboutDlg(QWidget *parent)
     auto *version = new QLabel(QStringLiteral("Tonewell Version ") + QLatin1String(kProgramVersion), this);
     version->setObjectName(QStringLiteral("version"));
     version->setAccessibleName(version->text());
-    auto *blurb = new QLabel(QStringLiteral("A binaural-beat player."), this);
+    auto *blurb = new QLabel(kProgramSummary, this);
     blurb->setAccessibleName(blurb->text());
+    auto *copyright = new QLabel(QString::fromUtf8(kProgramCopyright), this);
+    copyright->setObjectName(QStringLiteral("copyright"));
+    copyright->setAccessibleName(copyright->text());
+    auto *licence = new QLabel(QStringLiteral("Free software under the GNU GPL, version 3 or later."), this);
+    licence->setAccessibleName(licence->text());
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
@@ -35,6 +40,8 @@ CAboutDlg::CAboutDlg(QWidget *parent)
     auto *texts = new QVBoxLayout;
     texts->addWidget(version);
     texts->addWidget(blurb);
+    texts->addWidget(copyright);
+    texts->addWidget(licence);
     texts->addStretch();
     auto *row = new QHBoxLayout;
     row->addWidget(icon, 0, Qt::AlignTop);

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "DataLocations.h"
 #include "DisplayText.h"
 #include "FileBytes.h"
@@ -17,6 +18,35 @@ class CommonTest : public QObject
     Q_OBJECT
 
 private slots:
+    // What the application reads for itself leaves the program to start as usual. (The answers
+    // to --help, --version and wrong options are tested on the programs themselves.)
+    void qtOptionsStartTheProgram_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("none") << QStringList{};
+        QTest::newRow("-platform name") << QStringList{"-platform", "xcb"};
+        QTest::newRow("--platform name") << QStringList{"--platform", "offscreen"};
+        QTest::newRow("-style=name") << QStringList{"-style=fusion"};
+        QTest::newRow("session restart") << QStringList{"-session", "10d3f0c2a1", "-name", "tonewell"};
+        QTest::newRow("flags") << QStringList{"-reverse", "-sync"};
+        QTest::newRow("a file name") << QStringList{"notes.txt"};
+    }
+
+    void qtOptionsStartTheProgram()
+    {
+        QFETCH(QStringList, arguments);
+        arguments.prepend("/usr/bin/tonewell");
+        QList<QByteArray> bytes;
+        for (const QString &argument : arguments)
+            bytes.append(argument.toLocal8Bit());
+        QList<const char *> argv;
+        for (const QByteArray &argument : bytes)
+            argv.append(argument.constData());
+        const auto status = answerCommandLine(int(argv.size()), argv.data(),
+                                              {"Tonewell", "1.0", "Copyright", "A binaural-beat player."});
+        QVERIFY(!status.has_value());
+    }
+
     void fileErrorNamesCauseAndPath_data()
     {
         QTest::addColumn<int>("errorCode");
@@ -200,7 +230,7 @@ private slots:
         QCOMPARE(folders.size(), 3);
         QCOMPARE(folders.first(), QCoreApplication::applicationDirPath());
         QVERIFY(folders.at(1).endsWith("/tonewell"));
-        QVERIFY(folders.last().endsWith("/share/tonewell"));
+        QVERIFY2(folders.last().endsWith("/" INSTALL_DATADIR "/tonewell"), qPrintable(folders.last()));
     }
 };
 

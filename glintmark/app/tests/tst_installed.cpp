@@ -36,7 +36,7 @@ private slots:
         QVERIFY(program.waitForStarted());
 
         const QDir perUser(root.filePath("data/glintmark"));
-        const QDir shipped(prefix + "/share/glintmark");
+        const QDir shipped(prefix + "/" INSTALL_DATADIR "/glintmark");
         for (const char *name : {"List.txt", "check.txt", "font.dat"})
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(perUser.filePath(name)).size() == QFileInfo(shipped.filePath(name)).size(), 20000);
         QCOMPARE(program.state(), QProcess::Running);

@@ -415,10 +415,11 @@ private slots:
         QVERIFY(w.dialog->actions().contains(about));
         QCOMPARE(w.dialog->contextMenuPolicy(), Qt::ActionsContextMenu);
 
-        QString title, version, okText;
+        QString title, version, copyright, okText;
         answerNextModal<CAboutDlg>(w.dialog.get(), [&](CAboutDlg *box) {
             title = box->windowTitle();
             version = box->findChild<QLabel *>("version")->text();
+            copyright = box->findChild<QLabel *>("copyright")->text();
             if (QPushButton *ok = box->findChild<QPushButton *>()) {
                 okText = ok->text();
                 ok->click();
@@ -427,6 +428,7 @@ private slots:
         about->trigger();
         QCOMPARE(title, QString("About Tonewell"));
         QCOMPARE(version, QString("Tonewell Version 1.0"));
+        QCOMPARE(copyright, QString::fromUtf8("Copyright © 2026 The Glintmark and Tonewell authors"));
         QCOMPARE(okText, QString("OK"));
     }
 
