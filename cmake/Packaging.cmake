@@ -21,9 +21,13 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Qt's platform plugins (xcb among them) are only a recommendation of Qt's GUI library, and
+# neither program can open a window without them.
+set(qt_platform_plugins qt6-qpa-plugins)
 
 set(CPACK_DEBIAN_GLINTMARK_PACKAGE_NAME glintmark)
 set(CPACK_DEBIAN_GLINTMARK_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_GLINTMARK_PACKAGE_DEPENDS ${qt_platform_plugins})
 # The flash font is Arial, which fontconfig finds as Liberation Sans; the help page opens in the
 # desktop's browser.
 set(CPACK_DEBIAN_GLINTMARK_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
@@ -37,6 +41,7 @@ Glintmark runs on X11, and on XWayland in a Wayland session.")
 
 set(CPACK_DEBIAN_TONEWELL_PACKAGE_NAME tonewell)
 set(CPACK_DEBIAN_TONEWELL_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_TONEWELL_PACKAGE_DEPENDS ${qt_platform_plugins})
 set(CPACK_DEBIAN_TONEWELL_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, xdg-utils")
 set(CPACK_COMPONENT_TONEWELL_DESCRIPTION "binaural-beat player for headphones
 Tonewell plays binaural beats: pick a listening program from its catalogue,
