@@ -9,6 +9,7 @@
 #include "MprisService.h"
 #include "PrivateSoundServer.h"
 #include "PulseWaveOut.h"
+#include "StandInPortal.h"
 #include "TestFiles.h"
 
 #include <QDBusArgument>
@@ -29,8 +30,6 @@
 
 namespace {
 
-const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
 QVariantMap asMap(const QVariant &value)
@@ -38,83 +37,6 @@ QVariantMap asMap(const QVariant &value)
     if (value.canConvert<QDBusArgument>())
         return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
     return value.toMap();
-}
-
-class StandInPortal;
-
-// The request object the portal hands back for one hold; its Close lets go of the hold.
-class StandInRequest : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
-
-public:
-    StandInRequest(StandInPortal *portal, QString path)
-        : m_portal(portal)
-        , m_path(std::move(path))
-    {
-    }
-
-public slots:
-    void Close();
-
-private:
-    StandInPortal *m_portal;
-    QString m_path;
-};
-
-// The desktop portal's Inhibit interface, on a connection of its own, as a separate process
-// would offer it. The test's bus starts no services, so the test puts it there.
-class StandInPortal : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
-
-public:
-    struct Hold
-    {
-        QString window;
-        uint flags;
-        QVariantMap options;
-        QString handle;
-    };
-
-    StandInPortal()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stand-in portal")))
-    {
-    }
-    ~StandInPortal() override
-    {
-        m_bus.unregisterService(kPortalService);
-        QDBusConnection::disconnectFromBus(m_bus.name());
-    }
-    bool start()
-    {
-        return m_bus.registerObject(kPortalPath, this, QDBusConnection::ExportAllSlots)
-            && m_bus.registerService(kPortalService);
-    }
-
-    QList<Hold> holds;
-    QStringList closed;
-
-public slots:
-    QDBusObjectPath Inhibit(const QString &window, uint flags, const QVariantMap &options)
-    {
-        const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/test/hold%1").arg(holds.size());
-        auto *request = new StandInRequest(this, handle);
-        request->setParent(this);
-        m_bus.registerObject(handle, request, QDBusConnection::ExportAllSlots);
-        holds.append({window, flags, options, handle});
-        return QDBusObjectPath(handle);
-    }
-
-private:
-    QDBusConnection m_bus;
-};
-
-void StandInRequest::Close()
-{
-    m_portal->closed.append(m_path);
 }
 
 // A media-control client on a connection of its own, as playerctl would be. Its calls keep the
@@ -217,7 +139,7 @@ private slots:
             QSKIP("needs the test run's session bus");
         if (QStandardPaths::findExecutable("pulseaudio").isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
             QSKIP("needs pulseaudio and pactl to start a sound server of the test's own");
-        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(kPortalService))
+        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(StandInPortal::kService))
             QSKIP("a desktop portal already runs on this session bus");
     }
 
