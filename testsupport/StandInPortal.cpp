@@ -50,7 +50,9 @@ bool StandInPortal::start()
 
 QDBusObjectPath StandInPortal::Inhibit(const QString &window, uint flags, const QVariantMap &options)
 {
-    const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/test/hold%1").arg(holds.size());
+    const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/test/hold%1").arg(++m_handed);
+    if (message().service() != QDBusConnection::sessionBus().baseService())
+        return QDBusObjectPath(handle);
     m_bus.registerObject(handle, new StandInRequest(closed, handle, this), QDBusConnection::ExportAllSlots);
     holds.append({window, flags, options, handle});
     if (m_holding) {

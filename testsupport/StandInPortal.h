@@ -12,7 +12,9 @@
 
 // The desktop portal's Inhibit interface on the test run's session bus, on a connection of its
 // own as a separate process would offer it (the test's bus starts no services). It records each
-// Inhibit and the Close of each request it handed back. Held, it answers only when released.
+// Inhibit from the test's own process and the Close of each request it handed back; other
+// programs on the bus (another test playing) are answered but not recorded. Held, it answers
+// only when released.
 class StandInPortal : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -46,5 +48,6 @@ public slots:
 private:
     QDBusConnection m_bus;
     bool m_holding = false;
+    int m_handed = 0;
     QList<QPair<QDBusMessage, QString>> m_waiting; // calls held back and their handles
 };

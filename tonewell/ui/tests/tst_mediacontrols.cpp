@@ -147,7 +147,18 @@ private slots:
     {
         MessageBoxRecorder boxes;
         Player player;
-        QCOMPARE(player.desktop->mpris().busName(), QString("org.mpris.MediaPlayer2.tonewell"));
+        // The name, or with an instance suffix while another Tonewell runs on the bus.
+        const QString busName = player.desktop->mpris().busName();
+        QVERIFY(busName.startsWith("org.mpris.MediaPlayer2.tonewell"));
+        {
+            // A second player on the bus takes a name of its own, as media controls expect.
+            QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "second player");
+            MprisService second("Tonewell", "tonewell", "tonewell");
+            QVERIFY(second.registerOn(other));
+            QVERIFY(second.busName() != busName);
+            QVERIFY(second.busName().startsWith("org.mpris.MediaPlayer2.tonewell.instance"));
+            QDBusConnection::disconnectFromBus(other.name());
+        }
 
         const QVariantMap root = player.client->all(MprisService::kRootInterface);
         QCOMPARE(root.value("Identity").toString(), QString("Tonewell"));
