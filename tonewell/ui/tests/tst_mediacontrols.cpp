@@ -192,6 +192,11 @@ private slots:
         QCOMPARE(second.value("xesam:comment").toStringList(), QStringList{"For deep sleep."});
         QVERIFY(second.value("mpris:trackid").value<QDBusObjectPath>().path() != firstId);
         QCOMPARE(asMap(player.client->all(MprisService::kPlayerInterface).value("Metadata")), second);
+
+        // Raise brings the window up.
+        QVERIFY(!player.dialog->isVisible());
+        QCOMPARE(player.client->call(MprisService::kRootInterface, "Raise").type(), QDBusMessage::ReplyMessage);
+        QTRY_VERIFY(player.dialog->isVisible());
         QVERIFY(boxes.requests().isEmpty());
     }
 
