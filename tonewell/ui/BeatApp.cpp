@@ -1,5 +1,6 @@
 #include "BeatApp.h"
 
+#include "BeatDesktop.h"
 #include "BeatDlg.h"
 #include "Program.h"
 #include "TonewellVersion.h"
@@ -16,6 +17,7 @@ CBeatApp::CBeatApp(int &argc, char **argv)
 int CBeatApp::InitInstance()
 {
     CBeatDlg dialog;
+    CBeatDesktop desktop(dialog, QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     dialog.exec();
     return 0;
 }

@@ -233,6 +233,7 @@ void CBeatDlg::createControls()
     connect(exit, &QPushButton::clicked, this, &CBeatDlg::OnExit);
     connect(help, &QPushButton::clicked, this, &CBeatDlg::OnHelpButton);
     connect(m_listPrograms, &QListWidget::currentRowChanged, this, &CBeatDlg::OnSelchangePrograms);
+    connect(m_listStopAfter, &QListWidget::currentRowChanged, this, &CBeatDlg::choiceChanged);
     followSelection(m_listPrograms);
     followSelection(m_listStopAfter);
     setTabOrder(m_btnPlay, m_listPrograms);
@@ -320,6 +321,23 @@ void CBeatDlg::OnSelchangePrograms()
     m_staticDescription->setText(loaded ? m_descriptions[index] : QString());
     if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
+    emit choiceChanged();
+}
+
+CBeatDlg::Choice CBeatDlg::currentChoice() const
+{
+    Choice choice;
+    const QListWidgetItem *program = m_listPrograms->currentItem();
+    const QListWidgetItem *stopAfter = m_listStopAfter->currentItem();
+    const int index = program ? program->data(Qt::UserRole).toInt() : -1;
+    if (index < 0 || index >= m_nPrograms || !stopAfter)
+        return choice;
+    choice.index = index;
+    choice.name = program->text();
+    choice.description = m_descriptions[index];
+    // While it plays, the running timer's minutes; a new choice counts from the next Play.
+    choice.minutes = m_bPlaying ? m_timer.interval() / 60000 : stopAfter->data(Qt::UserRole).toInt();
+    return choice;
 }
 
 void CBeatDlg::OnPlay()
@@ -373,6 +391,8 @@ void CBeatDlg::onSoundOpened(int playback, bool opened, int minutes)
         showTimeLeft();
         m_timeLeft->show();
         m_countdownTimer.start();
+        emit playingChanged(true);
+        emit choiceChanged();
         return;
     }
     MessageBox::show({.icon = QMessageBox::Warning,
@@ -392,6 +412,8 @@ void CBeatDlg::stopPlayback(const QString &status)
     m_countdownTimer.stop();
     m_timeLeft->hide();
     showStatus(status);
+    emit playingChanged(false);
+    emit choiceChanged();
 }
 
 void CBeatDlg::OnTimer()
@@ -423,11 +445,14 @@ void CBeatDlg::showTimeLeft()
 
 void CBeatDlg::OnExit()
 {
+    const bool wasPlaying = m_bPlaying;
     m_bPlaying = false;
     m_bConnecting = false;
     shutdownSound();
     m_timer.stop();
     m_countdownTimer.stop();
+    if (wasPlaying)
+        emit playingChanged(false);
     QDialog::reject();
 }
 

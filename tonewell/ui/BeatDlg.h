@@ -53,6 +53,23 @@ public:
     static constexpr const char *kConnectingText = "Connecting to the sound server...";
     static constexpr const char *kSoundLostText = "The sound server went away; playback stopped.";
 
+    // The program that plays, or would play on Play, and for how many minutes.
+    struct Choice
+    {
+        int index = -1; // -1: nothing to play
+        QString name;
+        QString description;
+        int minutes = 0;
+    };
+    Choice currentChoice() const;
+    bool isPlaying() const { return m_bPlaying; }
+
+signals:
+    // Playback began (the stream is open) or ended, however it ended.
+    void playingChanged(bool playing);
+    // What currentChoice() returns changed.
+    void choiceChanged();
+
 public slots:
     void OnPlay();
     void OnExit();
