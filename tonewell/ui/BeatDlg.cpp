@@ -4,14 +4,17 @@
 #include "BeatTone.h"
 #include "DataLocations.h"
 #include "DisplayText.h"
+#include "FadeOut.h"
 #include "FileBytes.h"
 #include "MessageBox.h"
 #include "Program.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
+#include "WavExport.h"
 #include "WrappedLabel.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -21,13 +24,21 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
+
+// Per user, in Tonewell's own settings file.
+QSettings userSettings()
+{
+    return QSettings(kProgramId, kProgramId);
+}
 
 // The entry a list shows chosen is its selected one, however it was chosen. A click or a key
 // moves the current item and the selection together; an assistive tool clears the selection
@@ -147,6 +158,11 @@ void CBeatDlg::createControls()
     auto *stopAfterLayout = new QVBoxLayout(stopAfterBox);
     stopAfterLayout->addWidget(m_listStopAfter);
 
+    // Like the stop-after list, it stays enabled while playing and counts from the next Play.
+    m_checkFadeOut = new QCheckBox(QStringLiteral("Fade out at the end"), this);
+    m_checkFadeOut->setObjectName(QStringLiteral("fadeOut"));
+    m_checkFadeOut->setAccessibleName(QStringLiteral("Fade out at the end"));
+
     m_timeLeft = new QLabel(this);
     m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
     m_timeLeft->setAlignment(Qt::AlignCenter);
@@ -187,11 +203,13 @@ void CBeatDlg::createControls()
     exit->setAutoDefault(false);
 
     auto *leftColumn = new QWidget(this);
-    leftColumn->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("Time left 00:00")) + 24);
+    leftColumn->setFixedWidth(std::max(fontMetrics().horizontalAdvance(QStringLiteral("Time left 00:00")) + 24,
+                                       m_checkFadeOut->sizeHint().width()));
     auto *left = new QVBoxLayout(leftColumn);
     left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(m_btnPlay);
     left->addWidget(stopAfterBox);
+    left->addWidget(m_checkFadeOut);
     left->addWidget(m_timeLeft);
     left->addStretch();
     auto *right = new QVBoxLayout;
@@ -237,7 +255,8 @@ void CBeatDlg::createControls()
     followSelection(m_listStopAfter);
     setTabOrder(m_btnPlay, m_listPrograms);
     setTabOrder(m_listPrograms, m_listStopAfter);
-    setTabOrder(m_listStopAfter, help);
+    setTabOrder(m_listStopAfter, m_checkFadeOut);
+    setTabOrder(m_checkFadeOut, help);
     setTabOrder(help, exit);
 
     m_timer.setObjectName(QStringLiteral("stopTimer"));
@@ -255,6 +274,9 @@ void CBeatDlg::OnInitDialog()
         const int playback = m_playback.load();
         QMetaObject::invokeMethod(this, [this, playback] { onSoundLost(playback); }, Qt::QueuedConnection);
     });
+    m_checkFadeOut->setChecked(userSettings().value(QLatin1String(kFadeOutSetting), false).toBool());
+    connect(m_checkFadeOut, &QCheckBox::toggled, this,
+            [](bool checked) { userSettings().setValue(QLatin1String(kFadeOutSetting), checked); });
     BuildPaths();
     if (LoadCatalogue())
         FillLists();
@@ -345,10 +367,14 @@ void CBeatDlg::OnPlay()
     m_btnPlay->setEnabled(false);
     showStatus(QString::fromLatin1(kConnectingText));
     const int playback = ++m_playback;
-    onSoundThread([this, baseHz, beatHz, playback, minutes] {
+    const bool fadeOut = m_checkFadeOut->isChecked();
+    onSoundThread([this, baseHz, beatHz, playback, minutes, fadeOut] {
         // Here, behind any Close still on its way: the tone changes only while the stream is closed.
         SetBeatFrequencies(baseHz, beatHz);
-        const bool opened = m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1;
+        if (fadeOut)
+            StartFadingPlayback(ProgramFrames(minutes));
+        const SoundFillProc plain = &FillBeatBuffer;
+        const bool opened = m_pSound->Open(fadeOut ? &FillFadingBeatBuffer : plain, kBufferingMs) == 1;
         QMetaObject::invokeMethod(
             this, [this, playback, opened, minutes] { onSoundOpened(playback, opened, minutes); },
             Qt::QueuedConnection);

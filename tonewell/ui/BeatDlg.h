@@ -15,6 +15,7 @@
 
 class CSoundServer;
 class CWrappedLabel;
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -52,6 +53,8 @@ public:
     // What the status line says.
     static constexpr const char *kConnectingText = "Connecting to the sound server...";
     static constexpr const char *kSoundLostText = "The sound server went away; playback stopped.";
+    // The user's choice of the fade at the end, kept between runs.
+    static constexpr const char *kFadeOutSetting = "fadeOut";
 
 public slots:
     void OnPlay();
@@ -104,6 +107,7 @@ private:
     QListWidget *m_listPrograms = nullptr;
     QPushButton *m_btnPlay = nullptr;
     QListWidget *m_listStopAfter = nullptr;
+    QCheckBox *m_checkFadeOut = nullptr;
     CWrappedLabel *m_staticDescription = nullptr;
     QLabel *m_timeLeft = nullptr;
     QLabel *m_status = nullptr;

@@ -1,6 +1,7 @@
 #include "AboutDlg.h"
 #include "BeatDlg.h"
 #include "BeatTone.h"
+#include "FadeOut.h"
 #include "MemoryWaveOut.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
@@ -11,12 +12,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -57,6 +60,7 @@ struct Window
     QPushButton *play() const { return child<QPushButton>("play"); }
     QListWidget *programs() const { return child<QListWidget>("programs"); }
     QListWidget *stopAfter() const { return child<QListWidget>("stopAfter"); }
+    QCheckBox *fadeOut() const { return child<QCheckBox>("fadeOut"); }
     QLabel *description() const { return child<QLabel>("description"); }
     QLabel *timeLeft() const { return child<QLabel>("timeLeft"); }
     QLabel *status() const { return child<QLabel>("status"); }
@@ -86,6 +90,12 @@ public slots:
     void openUrl(const QUrl &url) { m_openedUrls << url; }
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    }
+
     void init()
     {
         m_messages.emplace();
@@ -181,6 +191,76 @@ private slots:
         std::vector<std::int16_t> samples(bufferBytes / 2);
         FillBeatBuffer(expected, samples.data(), bufferBytes);
         QVERIFY(std::memcmp(played.data() + bufferBytes, samples.data(), bufferBytes) == 0);
+    }
+
+    // Off at first; the choice is the user's and outlives the window.
+    void fadeOutChoiceIsKept()
+    {
+        QSettings(QStringLiteral("tonewell"), QStringLiteral("tonewell")).clear();
+        {
+            Window w;
+            QVERIFY(!w.fadeOut()->isChecked());
+            QCOMPARE(w.fadeOut()->text(), QString("Fade out at the end"));
+            QVERIFY(w.fadeOut()->isEnabled());
+            w.fadeOut()->click();
+        }
+        {
+            Window w;
+            QVERIFY(w.fadeOut()->isChecked());
+            w.fadeOut()->click();
+        }
+        Window w;
+        QVERIFY(!w.fadeOut()->isChecked());
+    }
+
+    // A whole five-minute playback and a little more, buffer by buffer: without the fade the
+    // generator's output as it is; with it, its last ten seconds fall to silence, and silence
+    // follows until the timer stops the stream.
+    void playbackFadesOutOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("fade");
+        QTest::newRow("off") << false;
+        QTest::newRow("on") << true;
+    }
+    void playbackFadesOutOnlyWhenAsked()
+    {
+        QFETCH(bool, fade);
+        Window w;
+        w.fadeOut()->setChecked(fade);
+        w.programs()->setCurrentRow(1);
+        w.stopAfter()->setCurrentRow(0);
+        BeatToneState expectedState = beatToneState();
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        // Ticked or not while it plays, the choice counts from the next Play.
+        w.fadeOut()->setChecked(!fade);
+
+        const std::size_t bufferBytes = CSoundServer::BufferBytesFor(CBeatDlg::kBufferingMs);
+        const std::size_t bufferFrames = bufferBytes / 4;
+        const qint64 programFrames = 5 * 60 * 44100;
+        const int buffers = int(programFrames / qint64(bufferFrames)) + 2;
+        for (int b = 0; b < buffers; ++b)
+            QVERIFY(w.device->step());
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.idle());
+
+        const std::vector<char> played = w.record->played();
+        QCOMPARE(played.size(), std::size_t(buffers) * bufferBytes);
+        SetBeatFrequencies(expectedState, 150, 6);
+        std::vector<std::int16_t> expected(played.size() / 2);
+        for (int b = 0; b < buffers; ++b) {
+            std::int16_t *buffer = expected.data() + std::size_t(b) * bufferBytes / 2;
+            FillBeatBuffer(expectedState, buffer, bufferBytes);
+            if (fade)
+                ApplyFadeOut(buffer, bufferFrames, qint64(b) * qint64(bufferFrames), programFrames);
+        }
+        QVERIFY(std::memcmp(played.data(), expected.data(), played.size()) == 0);
+        const auto *samples = reinterpret_cast<const std::int16_t *>(played.data());
+        const auto heard = [&](qint64 from, qint64 to) {
+            return std::any_of(samples + 2 * from, samples + 2 * to, [](std::int16_t s) { return s != 0; });
+        };
+        QCOMPARE(heard(programFrames - 1, qint64(played.size() / 4)), !fade);
+        QVERIFY(heard(programFrames - kFadeOutFrames / 2, programFrames - kFadeOutFrames / 2 + 100));
     }
 
     void timerEndsPlayback()
@@ -440,7 +520,7 @@ private slots:
                 && !widget->inherits("QScrollBar") && widget->parentWidget()->inherits("QAbstractScrollArea") == false)
                 QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
         }
-        for (const char *name : {"play", "programs", "stopAfter", "help", "exit"})
+        for (const char *name : {"play", "programs", "stopAfter", "fadeOut", "help", "exit"})
             QVERIFY2(!w.child<QWidget>(name)->accessibleName().isEmpty(), name);
         // A label reads as what it shows.
         for (const char *name : {"description", "timeLeft", "notice", "status"}) {
@@ -453,6 +533,7 @@ private slots:
 private:
     std::optional<MessageBoxRecorder> m_messages;
     QList<QUrl> m_openedUrls;
+    QTemporaryDir m_settingsDir;
 };
 
 QTEST_MAIN(BeatDlgTest)
