@@ -17,15 +17,19 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -238,6 +242,10 @@ void CBeatDlg::createControls()
     layout->addLayout(buttons);
 
     // The window's own menu stands in for the title-bar menu, which Linux keeps to itself.
+    m_exportWav = new QAction(QStringLiteral("Export to WAV..."), this);
+    m_exportWav->setObjectName(QStringLiteral("exportWav"));
+    connect(m_exportWav, &QAction::triggered, this, &CBeatDlg::OnExportWav);
+    addAction(m_exportWav);
     auto *about = new QAction(QStringLiteral("&About Tonewell..."), this);
     about->setObjectName(QStringLiteral("about"));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
@@ -342,6 +350,7 @@ void CBeatDlg::OnSelchangePrograms()
     m_staticDescription->setText(loaded ? m_descriptions[index] : QString());
     if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
+    m_exportWav->setEnabled(loaded && m_listStopAfter->currentItem());
 }
 
 void CBeatDlg::OnPlay()
@@ -479,4 +488,65 @@ void CBeatDlg::OnSysCommand(int command)
         CAboutDlg about(this);
         about.exec();
     }
+}
+
+void CBeatDlg::OnExportWav()
+{
+    const QListWidgetItem *programItem = m_listPrograms->currentItem();
+    const QListWidgetItem *stopAfter = m_listStopAfter->currentItem();
+    const int index = programItem ? programItem->data(Qt::UserRole).toInt() : -1;
+    if (index < 0 || index >= m_nPrograms || !stopAfter)
+        return;
+    const ProgramExport program{m_programs[index].m_nBaseHz, m_programs[index].m_nBeatHz,
+                                stopAfter->data(Qt::UserRole).toInt(), m_checkFadeOut->isChecked()};
+
+    // The program's name, as far as it makes a file name.
+    QString suggested = displayText(m_programs[index].m_strName).simplified();
+    suggested.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (suggested.isEmpty() || suggested.startsWith(QLatin1Char('.')))
+        suggested.prepend(kProgramName);
+    QFileDialog chooser(this, QStringLiteral("Export to WAV"),
+                        QDir(QStandardPaths::writableLocation(QStandardPaths::MusicLocation))
+                            .filePath(suggested + QStringLiteral(".wav")),
+                        QStringLiteral("WAV files (*.wav);;All files (*)"));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    chooser.setDefaultSuffix(QStringLiteral("wav"));
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    const QString path = chooser.selectedFiles().constFirst();
+
+    // The file is written on a thread of its own; the window goes on answering (and playing),
+    // and the progress dialog keeps it from starting a second export meanwhile.
+    QProgressDialog progress(QStringLiteral("Exporting to WAV..."), QStringLiteral("Cancel"), 0, 100, this);
+    progress.setWindowTitle(QStringLiteral("Export to WAV"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> shownPercent{0};
+    // The Cancel button, Esc and the close box.
+    connect(&progress, &QProgressDialog::canceled, &progress, [&cancelled] { cancelled = true; });
+    connect(&progress, &QDialog::rejected, &progress, [&cancelled] { cancelled = true; });
+    ExportOutcome outcome;
+    std::unique_ptr<QThread> writer(QThread::create([&] {
+        outcome = ExportProgramToWav(path, program, [&](std::int64_t written, std::int64_t total) {
+            const int percent = int(written * 100 / total);
+            if (shownPercent.exchange(percent) != percent)
+                QMetaObject::invokeMethod(&progress, [&progress, percent] { progress.setValue(percent); },
+                                          Qt::QueuedConnection);
+            return !cancelled.load();
+        });
+    }));
+    writer->setObjectName(QStringLiteral("wav export"));
+    QEventLoop waiting;
+    connect(writer.get(), &QThread::finished, &waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    progress.show();
+    writer->start();
+    waiting.exec();
+    writer->wait();
+    progress.hide();
+    if (outcome.result == ExportResult::Failed && outcome.error)
+        MessageBox::showFileError(this, kProgramName, *outcome.error);
 }

@@ -15,6 +15,7 @@
 
 class CSoundServer;
 class CWrappedLabel;
+class QAction;
 class QCheckBox;
 class QLabel;
 class QListWidget;
@@ -64,6 +65,8 @@ public slots:
     bool OnHelpInfo();
     void OnSelchangePrograms();
     void OnSysCommand(int command);
+    // Writes the chosen program for the chosen stop-after time to a WAV file the user picks.
+    void OnExportWav();
 
 protected:
     // Esc and the close box end the program the way Exit does.
@@ -108,6 +111,7 @@ private:
     QPushButton *m_btnPlay = nullptr;
     QListWidget *m_listStopAfter = nullptr;
     QCheckBox *m_checkFadeOut = nullptr;
+    QAction *m_exportWav = nullptr;
     CWrappedLabel *m_staticDescription = nullptr;
     QLabel *m_timeLeft = nullptr;
     QLabel *m_status = nullptr;

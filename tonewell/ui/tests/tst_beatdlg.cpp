@@ -2,11 +2,13 @@
 #include "BeatDlg.h"
 #include "BeatTone.h"
 #include "FadeOut.h"
+#include "FileBytes.h"
 #include "MemoryWaveOut.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
 #include "SoundServer.h"
 #include "TestFiles.h"
+#include "WavExport.h"
 #include "DisplayText.h"
 #include "WrappedLabel.h"
 
@@ -14,9 +16,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -261,6 +265,97 @@ private slots:
         };
         QCOMPARE(heard(programFrames - 1, qint64(played.size() / 4)), !fade);
         QVERIFY(heard(programFrames - kFadeOutFrames / 2, programFrames - kFadeOutFrames / 2 + 100));
+    }
+
+    // From the window's menu: the chosen program for the chosen time, faded if ticked, from the
+    // generator's zero state whatever has played before; the file dialog answered as a user would.
+    void exportToWavFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("fade");
+        QTest::newRow("plain") << false;
+        QTest::newRow("faded") << true;
+    }
+    void exportToWavFromTheMenu()
+    {
+        QFETCH(bool, fade);
+        Window w;
+        auto *exportWav = w.child<QAction>("exportWav");
+        QCOMPARE(exportWav->text(), QString("Export to WAV..."));
+        const QList<QAction *> menu = w.dialog->actions();
+        QCOMPARE(menu.indexOf(exportWav) + 1, menu.indexOf(w.child<QAction>("about")));
+        w.programs()->setCurrentRow(2);
+        w.stopAfter()->setCurrentRow(0);
+        w.fadeOut()->setChecked(fade);
+        // Playing meanwhile changes nothing in the file.
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        QVERIFY(w.device->step());
+
+        const QString path = w.dir.filePath("exported.wav");
+        bool saving = false;
+        answerNextModal<QFileDialog>(w.dialog.get(), [&](QFileDialog *chooser) {
+            saving = chooser->acceptMode() == QFileDialog::AcceptSave;
+            chooser->selectFile(path);
+            static_cast<QDialog *>(chooser)->accept(); // Save, as pressed
+        });
+        exportWav->trigger();
+        QVERIFY(saving);
+        QVERIFY(w.playing());
+
+        const FileBytes file = readFileBytes(path);
+        QVERIFY(!file.error);
+        const std::int64_t frames = 5 * 60 * 44100;
+        QCOMPARE(file.bytes.size(), 44 + frames * 4);
+        QCOMPARE(file.bytes.left(44), WavHeader(frames));
+        BeatToneState state;
+        SetBeatFrequencies(state, 220, 18);
+        std::vector<std::int16_t> expected(2 * std::size_t(frames));
+        for (std::int64_t done = 0; done < frames; done += kExportFramesPerFill) {
+            std::int16_t *block = expected.data() + 2 * done;
+            FillBeatBuffer(state, block, kExportFramesPerFill * 4);
+            if (fade)
+                ApplyFadeOut(block, kExportFramesPerFill, done, frames);
+        }
+        QVERIFY(std::memcmp(file.bytes.constData() + 44, expected.data(), frames * 4) == 0);
+        QVERIFY(m_messages->requests().isEmpty());
+    }
+
+    // Cancelled, the earlier file stays as it was; a file that cannot be written is reported
+    // with its file-error text.
+    void exportToWavCancelledOrFailing()
+    {
+        Window w;
+        w.stopAfter()->setCurrentRow(7);
+        auto *exportWav = w.child<QAction>("exportWav");
+        const QString path = w.dir.filePath("exported.wav");
+        QVERIFY(writeWholeFile(path, "earlier"));
+        bool cancelSeen = false;
+        answerNextModal<QFileDialog>(w.dialog.get(), [&](QFileDialog *chooser) {
+            chooser->setOption(QFileDialog::DontConfirmOverwrite); // the replacing is what is tested
+            chooser->selectFile(path);
+            static_cast<QDialog *>(chooser)->accept(); // Save, as pressed
+            answerNextModal<QProgressDialog>(w.dialog.get(), [&](QProgressDialog *progress) {
+                auto *cancel = progress->findChild<QPushButton *>();
+                cancelSeen = progress->labelText() == "Exporting to WAV..." && cancel && cancel->text() == "Cancel";
+                if (cancel)
+                    cancel->click();
+            });
+        });
+        exportWav->trigger();
+        QVERIFY(cancelSeen);
+        QCOMPARE(readFileBytes(path).bytes, QByteArray("earlier"));
+        QVERIFY(m_messages->requests().isEmpty());
+
+        const QString missing = w.dir.filePath("no folder/exported.wav");
+        answerNextModal<QFileDialog>(w.dialog.get(), [&](QFileDialog *chooser) {
+            chooser->setOption(QFileDialog::DontConfirmOverwrite);
+            chooser->selectFile(missing);
+            static_cast<QDialog *>(chooser)->accept(); // Save, as pressed
+        });
+        exportWav->trigger();
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_messages->requests()[0].text, QString("%1 was not found.").arg(missing));
     }
 
     void timerEndsPlayback()
