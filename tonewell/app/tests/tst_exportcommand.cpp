@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,13 +29,19 @@ struct Run
     QByteArray err;
 };
 
-QProcess *startTonewell(const QStringList &arguments)
+// As on a terminal without a desktop.
+QProcessEnvironment withoutDisplay()
 {
-    auto *process = new QProcess;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
-    process->setProcessEnvironment(environment);
+    return environment;
+}
+
+QProcess *startTonewell(const QStringList &arguments)
+{
+    auto *process = new QProcess;
+    process->setProcessEnvironment(withoutDisplay());
     process->start(QStringLiteral(TONEWELL_PROGRAM), arguments);
     return process;
 }
@@ -127,6 +134,27 @@ private slots:
             file.seek(44 + (frames - 1) * 4);
             QCOMPARE(file.read(4), QByteArray(4, '\0'));
         }
+    }
+
+    // On a terminal (here the one script(1) gives it) the progress counts up to 100 %, on one line.
+    void progressOnATerminal()
+    {
+        const QString script = QStandardPaths::findExecutable("script");
+        if (script.isEmpty())
+            QSKIP("needs script(1) for a terminal");
+        QTemporaryDir dir;
+        const QString command = QString("'%1' --export '%2' --minutes 1").arg(TONEWELL_PROGRAM, dir.filePath("a.wav"));
+        QProcess terminal;
+        terminal.setProcessEnvironment(withoutDisplay());
+        terminal.start(script, {"-qec", command, "/dev/null"});
+        QVERIFY(terminal.waitForFinished(60000));
+        QCOMPARE(terminal.exitCode(), 0);
+        const QByteArray shown = terminal.readAllStandardOutput();
+        // A minute is 30 fills: about 3 % each.
+        QVERIFY2(shown.count("\rExporting to WAV... ") == 30 && shown.contains("\rExporting to WAV... 3%")
+                     && shown.contains("\rExporting to WAV... 100%"),
+                 shown.right(200).constData());
+        QCOMPARE(QFileInfo(dir.filePath("a.wav")).size(), 44 + 60 * 44100 * 4);
     }
 
     // Nothing is written, and what is wrong is said on standard error.
