@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -58,15 +59,16 @@ std::optional<int> answerCommandLine(int argc, const char *const *argv, const Co
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
+    for (const QCommandLineOption &option : program.options)
+        parser.addOption(option);
     for (const char *name : kQtFlags) {
         QCommandLineOption option(QString::fromLatin1(name));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
 
+    const QString called = arguments.isEmpty() ? program.name : QFileInfo(arguments.first()).fileName();
     if (!parser.parse(arguments)) {
-        const QString called =
-            arguments.isEmpty() ? program.name : QFileInfo(arguments.first()).fileName();
         print(stderr, called + QStringLiteral(": ") + parser.errorText() + QLatin1Char('\n'));
         print(stderr, usageText(parser, argc, argv));
         return 2;
@@ -81,5 +83,13 @@ std::optional<int> answerCommandLine(int argc, const char *const *argv, const Co
                           + QLatin1String(kLicence));
         return 0;
     }
-    return std::nullopt;
+    const bool ownOption = std::any_of(program.options.begin(), program.options.end(),
+                                       [&](const QCommandLineOption &option) { return parser.isSet(option); });
+    if (!program.answer || !ownOption)
+        return std::nullopt;
+    if (QCoreApplication::instance())
+        return program.answer(parser, called);
+    int count = argc;
+    QCoreApplication application(count, const_cast<char **>(argv));
+    return program.answer(parser, called);
 }

@@ -4,30 +4,45 @@
 #include "BeatTone.h"
 #include "DataLocations.h"
 #include "DisplayText.h"
+#include "FadeOut.h"
 #include "FileBytes.h"
 #include "MessageBox.h"
 #include "Program.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
+#include "WavExport.h"
 #include "WrappedLabel.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
+
+// Per user, in Tonewell's own settings file.
+QSettings userSettings()
+{
+    return QSettings(kProgramId, kProgramId);
+}
 
 // The entry a list shows chosen is its selected one, however it was chosen. A click or a key
 // moves the current item and the selection together; an assistive tool clears the selection
@@ -147,6 +162,11 @@ void CBeatDlg::createControls()
     auto *stopAfterLayout = new QVBoxLayout(stopAfterBox);
     stopAfterLayout->addWidget(m_listStopAfter);
 
+    // Like the stop-after list, it stays enabled while playing and counts from the next Play.
+    m_checkFadeOut = new QCheckBox(QStringLiteral("Fade out at the end"), this);
+    m_checkFadeOut->setObjectName(QStringLiteral("fadeOut"));
+    m_checkFadeOut->setAccessibleName(QStringLiteral("Fade out at the end"));
+
     m_timeLeft = new QLabel(this);
     m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
     m_timeLeft->setAlignment(Qt::AlignCenter);
@@ -187,11 +207,13 @@ void CBeatDlg::createControls()
     exit->setAutoDefault(false);
 
     auto *leftColumn = new QWidget(this);
-    leftColumn->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("Time left 00:00")) + 24);
+    leftColumn->setFixedWidth(std::max(fontMetrics().horizontalAdvance(QStringLiteral("Time left 00:00")) + 24,
+                                       m_checkFadeOut->sizeHint().width()));
     auto *left = new QVBoxLayout(leftColumn);
     left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(m_btnPlay);
     left->addWidget(stopAfterBox);
+    left->addWidget(m_checkFadeOut);
     left->addWidget(m_timeLeft);
     left->addStretch();
     auto *right = new QVBoxLayout;
@@ -220,6 +242,10 @@ void CBeatDlg::createControls()
     layout->addLayout(buttons);
 
     // The window's own menu stands in for the title-bar menu, which Linux keeps to itself.
+    m_exportWav = new QAction(QStringLiteral("Export to WAV..."), this);
+    m_exportWav->setObjectName(QStringLiteral("exportWav"));
+    connect(m_exportWav, &QAction::triggered, this, &CBeatDlg::OnExportWav);
+    addAction(m_exportWav);
     auto *about = new QAction(QStringLiteral("&About Tonewell..."), this);
     about->setObjectName(QStringLiteral("about"));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
@@ -238,7 +264,8 @@ void CBeatDlg::createControls()
     followSelection(m_listStopAfter);
     setTabOrder(m_btnPlay, m_listPrograms);
     setTabOrder(m_listPrograms, m_listStopAfter);
-    setTabOrder(m_listStopAfter, help);
+    setTabOrder(m_listStopAfter, m_checkFadeOut);
+    setTabOrder(m_checkFadeOut, help);
     setTabOrder(help, exit);
 
     m_timer.setObjectName(QStringLiteral("stopTimer"));
@@ -256,6 +283,9 @@ void CBeatDlg::OnInitDialog()
         const int playback = m_playback.load();
         QMetaObject::invokeMethod(this, [this, playback] { onSoundLost(playback); }, Qt::QueuedConnection);
     });
+    m_checkFadeOut->setChecked(userSettings().value(QLatin1String(kFadeOutSetting), false).toBool());
+    connect(m_checkFadeOut, &QCheckBox::toggled, this,
+            [](bool checked) { userSettings().setValue(QLatin1String(kFadeOutSetting), checked); });
     BuildPaths();
     if (LoadCatalogue())
         FillLists();
@@ -321,6 +351,7 @@ void CBeatDlg::OnSelchangePrograms()
     m_staticDescription->setText(loaded ? m_descriptions[index] : QString());
     if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
+    m_exportWav->setEnabled(loaded && m_listStopAfter->currentItem());
     emit choiceChanged();
 }
 
@@ -363,10 +394,14 @@ void CBeatDlg::OnPlay()
     m_btnPlay->setEnabled(false);
     showStatus(QString::fromLatin1(kConnectingText));
     const int playback = ++m_playback;
-    onSoundThread([this, baseHz, beatHz, playback, minutes] {
+    const bool fadeOut = m_checkFadeOut->isChecked();
+    onSoundThread([this, baseHz, beatHz, playback, minutes, fadeOut] {
         // Here, behind any Close still on its way: the tone changes only while the stream is closed.
         SetBeatFrequencies(baseHz, beatHz);
-        const bool opened = m_pSound->Open(&FillBeatBuffer, kBufferingMs) == 1;
+        if (fadeOut)
+            StartFadingPlayback(ProgramFrames(minutes));
+        const SoundFillProc plain = &FillBeatBuffer;
+        const bool opened = m_pSound->Open(fadeOut ? &FillFadingBeatBuffer : plain, kBufferingMs) == 1;
         QMetaObject::invokeMethod(
             this, [this, playback, opened, minutes] { onSoundOpened(playback, opened, minutes); },
             Qt::QueuedConnection);
@@ -478,4 +513,65 @@ void CBeatDlg::OnSysCommand(int command)
         CAboutDlg about(this);
         about.exec();
     }
+}
+
+void CBeatDlg::OnExportWav()
+{
+    const QListWidgetItem *programItem = m_listPrograms->currentItem();
+    const QListWidgetItem *stopAfter = m_listStopAfter->currentItem();
+    const int index = programItem ? programItem->data(Qt::UserRole).toInt() : -1;
+    if (index < 0 || index >= m_nPrograms || !stopAfter)
+        return;
+    const ProgramExport program{m_programs[index].m_nBaseHz, m_programs[index].m_nBeatHz,
+                                stopAfter->data(Qt::UserRole).toInt(), m_checkFadeOut->isChecked()};
+
+    // The program's name, as far as it makes a file name.
+    QString suggested = displayText(m_programs[index].m_strName).simplified();
+    suggested.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (suggested.isEmpty() || suggested.startsWith(QLatin1Char('.')))
+        suggested.prepend(kProgramName);
+    QFileDialog chooser(this, QStringLiteral("Export to WAV"),
+                        QDir(QStandardPaths::writableLocation(QStandardPaths::MusicLocation))
+                            .filePath(suggested + QStringLiteral(".wav")),
+                        QStringLiteral("WAV files (*.wav);;All files (*)"));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    chooser.setDefaultSuffix(QStringLiteral("wav"));
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    const QString path = chooser.selectedFiles().constFirst();
+
+    // The file is written on a thread of its own; the window goes on answering (and playing),
+    // and the progress dialog keeps it from starting a second export meanwhile.
+    QProgressDialog progress(QStringLiteral("Exporting to WAV..."), QStringLiteral("Cancel"), 0, 100, this);
+    progress.setWindowTitle(QStringLiteral("Export to WAV"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> shownPercent{0};
+    // The Cancel button, Esc and the close box.
+    connect(&progress, &QProgressDialog::canceled, &progress, [&cancelled] { cancelled = true; });
+    connect(&progress, &QDialog::rejected, &progress, [&cancelled] { cancelled = true; });
+    ExportOutcome outcome;
+    std::unique_ptr<QThread> writer(QThread::create([&] {
+        outcome = ExportProgramToWav(path, program, [&](std::int64_t written, std::int64_t total) {
+            const int percent = int(written * 100 / total);
+            if (shownPercent.exchange(percent) != percent)
+                QMetaObject::invokeMethod(&progress, [&progress, percent] { progress.setValue(percent); },
+                                          Qt::QueuedConnection);
+            return !cancelled.load();
+        });
+    }));
+    writer->setObjectName(QStringLiteral("wav export"));
+    QEventLoop waiting;
+    connect(writer.get(), &QThread::finished, &waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    progress.show();
+    writer->start();
+    waiting.exec();
+    writer->wait();
+    progress.hide();
+    if (outcome.result == ExportResult::Failed && outcome.error)
+        MessageBox::showFileError(this, kProgramName, *outcome.error);
 }

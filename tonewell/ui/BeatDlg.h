@@ -15,6 +15,8 @@
 
 class CSoundServer;
 class CWrappedLabel;
+class QAction;
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -52,6 +54,8 @@ public:
     // What the status line says.
     static constexpr const char *kConnectingText = "Connecting to the sound server...";
     static constexpr const char *kSoundLostText = "The sound server went away; playback stopped.";
+    // The user's choice of the fade at the end, kept between runs.
+    static constexpr const char *kFadeOutSetting = "fadeOut";
 
     // The program that plays, or would play on Play, and for how many minutes.
     struct Choice
@@ -78,6 +82,8 @@ public slots:
     bool OnHelpInfo();
     void OnSelchangePrograms();
     void OnSysCommand(int command);
+    // Writes the chosen program for the chosen stop-after time to a WAV file the user picks.
+    void OnExportWav();
 
 protected:
     // Esc and the close box end the program the way Exit does.
@@ -121,6 +127,8 @@ private:
     QListWidget *m_listPrograms = nullptr;
     QPushButton *m_btnPlay = nullptr;
     QListWidget *m_listStopAfter = nullptr;
+    QCheckBox *m_checkFadeOut = nullptr;
+    QAction *m_exportWav = nullptr;
     CWrappedLabel *m_staticDescription = nullptr;
     QLabel *m_timeLeft = nullptr;
     QLabel *m_status = nullptr;

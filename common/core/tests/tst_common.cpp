@@ -4,6 +4,8 @@
 #include "FileBytes.h"
 #include "FileError.h"
 
+#include <QCommandLineParser>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -45,6 +47,46 @@ private slots:
         const auto status = answerCommandLine(int(argv.size()), argv.data(),
                                               {"Tonewell", "1.0", "Copyright", "A binaural-beat player."});
         QVERIFY(!status.has_value());
+    }
+
+    // A program's own options reach its answer, with their values, only when one is given; Qt's
+    // options beside them still pass.
+    void programOptionsReachTheProgram_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("none of them") << QStringList{"-platform", "xcb"} << false << "";
+        QTest::newRow("with a value") << QStringList{"--write", "out.wav", "-style", "fusion"} << true << "out.wav";
+        QTest::newRow("a flag alone") << QStringList{"--quiet"} << true << "";
+    }
+    void programOptionsReachTheProgram()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, answered);
+        QFETCH(QString, value);
+        arguments.prepend("/usr/bin/tonewell");
+        QList<QByteArray> bytes;
+        for (const QString &argument : arguments)
+            bytes.append(argument.toLocal8Bit());
+        QList<const char *> argv;
+        for (const QByteArray &argument : bytes)
+            argv.append(argument.constData());
+        CommandLineProgram program{"Tonewell", "1.0", "Copyright", "A binaural-beat player."};
+        program.options = {QCommandLineOption("write", "Writes.", "file"), QCommandLineOption("quiet", "Quiet.")};
+        QString seenValue, seenName;
+        bool hadApplication = false;
+        program.answer = [&](const QCommandLineParser &parser, const QString &called) -> std::optional<int> {
+            seenValue = parser.value("write");
+            seenName = called;
+            hadApplication = QCoreApplication::instance() != nullptr;
+            return 7;
+        };
+        const auto status = answerCommandLine(int(argv.size()), argv.data(), program);
+        QCOMPARE(status, answered ? std::optional<int>(7) : std::nullopt);
+        QCOMPARE(seenValue, value);
+        QCOMPARE(hadApplication, answered);
+        QCOMPARE(seenName, answered ? QString("tonewell") : QString());
     }
 
     void fileErrorNamesCauseAndPath_data()

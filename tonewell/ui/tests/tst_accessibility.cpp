@@ -149,11 +149,11 @@ private slots:
         w.dialog->show();
         QVERIFY(QTest::qWaitForWindowActive(w.dialog.get()));
         QStringList visited;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             visited << accessible(QApplication::focusWidget())->text(QAccessible::Name);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(visited, (QStringList{"Play", "Programs", "Stop after", "Help", "Exit", "Play"}));
+        QCOMPARE(visited, (QStringList{"Play", "Programs", "Stop after", "Fade out at the end", "Help", "Exit", "Play"}));
     }
 
     void soundErrorIsAnAlert()

@@ -1,22 +1,29 @@
 #include "AboutDlg.h"
 #include "BeatDlg.h"
 #include "BeatTone.h"
+#include "FadeOut.h"
+#include "FileBytes.h"
 #include "MemoryWaveOut.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
 #include "SoundServer.h"
 #include "TestFiles.h"
+#include "WavExport.h"
 #include "DisplayText.h"
 #include "WrappedLabel.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -57,6 +64,7 @@ struct Window
     QPushButton *play() const { return child<QPushButton>("play"); }
     QListWidget *programs() const { return child<QListWidget>("programs"); }
     QListWidget *stopAfter() const { return child<QListWidget>("stopAfter"); }
+    QCheckBox *fadeOut() const { return child<QCheckBox>("fadeOut"); }
     QLabel *description() const { return child<QLabel>("description"); }
     QLabel *timeLeft() const { return child<QLabel>("timeLeft"); }
     QLabel *status() const { return child<QLabel>("status"); }
@@ -86,6 +94,12 @@ public slots:
     void openUrl(const QUrl &url) { m_openedUrls << url; }
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    }
+
     void init()
     {
         m_messages.emplace();
@@ -181,6 +195,167 @@ private slots:
         std::vector<std::int16_t> samples(bufferBytes / 2);
         FillBeatBuffer(expected, samples.data(), bufferBytes);
         QVERIFY(std::memcmp(played.data() + bufferBytes, samples.data(), bufferBytes) == 0);
+    }
+
+    // Off at first; the choice is the user's and outlives the window.
+    void fadeOutChoiceIsKept()
+    {
+        QSettings(QStringLiteral("tonewell"), QStringLiteral("tonewell")).clear();
+        {
+            Window w;
+            QVERIFY(!w.fadeOut()->isChecked());
+            QCOMPARE(w.fadeOut()->text(), QString("Fade out at the end"));
+            QVERIFY(w.fadeOut()->isEnabled());
+            w.fadeOut()->click();
+        }
+        {
+            Window w;
+            QVERIFY(w.fadeOut()->isChecked());
+            w.fadeOut()->click();
+        }
+        Window w;
+        QVERIFY(!w.fadeOut()->isChecked());
+    }
+
+    // A whole five-minute playback and a little more, buffer by buffer: without the fade the
+    // generator's output as it is; with it, its last ten seconds fall to silence, and silence
+    // follows until the timer stops the stream.
+    void playbackFadesOutOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("fade");
+        QTest::newRow("off") << false;
+        QTest::newRow("on") << true;
+    }
+    void playbackFadesOutOnlyWhenAsked()
+    {
+        QFETCH(bool, fade);
+        Window w;
+        w.fadeOut()->setChecked(fade);
+        w.programs()->setCurrentRow(1);
+        w.stopAfter()->setCurrentRow(0);
+        BeatToneState expectedState = beatToneState();
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        // Ticked or not while it plays, the choice counts from the next Play.
+        w.fadeOut()->setChecked(!fade);
+
+        const std::size_t bufferBytes = CSoundServer::BufferBytesFor(CBeatDlg::kBufferingMs);
+        const std::size_t bufferFrames = bufferBytes / 4;
+        const qint64 programFrames = 5 * 60 * 44100;
+        const int buffers = int(programFrames / qint64(bufferFrames)) + 2;
+        for (int b = 0; b < buffers; ++b)
+            QVERIFY(w.device->step());
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.idle());
+
+        const std::vector<char> played = w.record->played();
+        QCOMPARE(played.size(), std::size_t(buffers) * bufferBytes);
+        SetBeatFrequencies(expectedState, 150, 6);
+        std::vector<std::int16_t> expected(played.size() / 2);
+        for (int b = 0; b < buffers; ++b) {
+            std::int16_t *buffer = expected.data() + std::size_t(b) * bufferBytes / 2;
+            FillBeatBuffer(expectedState, buffer, bufferBytes);
+            if (fade)
+                ApplyFadeOut(buffer, bufferFrames, qint64(b) * qint64(bufferFrames), programFrames);
+        }
+        QVERIFY(std::memcmp(played.data(), expected.data(), played.size()) == 0);
+        const auto *samples = reinterpret_cast<const std::int16_t *>(played.data());
+        const auto heard = [&](qint64 from, qint64 to) {
+            return std::any_of(samples + 2 * from, samples + 2 * to, [](std::int16_t s) { return s != 0; });
+        };
+        QCOMPARE(heard(programFrames - 1, qint64(played.size() / 4)), !fade);
+        QVERIFY(heard(programFrames - kFadeOutFrames / 2, programFrames - kFadeOutFrames / 2 + 100));
+    }
+
+    // From the window's menu: the chosen program for the chosen time, faded if ticked, from the
+    // generator's zero state whatever has played before; the file dialog answered as a user would.
+    void exportToWavFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("fade");
+        QTest::newRow("plain") << false;
+        QTest::newRow("faded") << true;
+    }
+    void exportToWavFromTheMenu()
+    {
+        QFETCH(bool, fade);
+        Window w;
+        auto *exportWav = w.child<QAction>("exportWav");
+        QCOMPARE(exportWav->text(), QString("Export to WAV..."));
+        const QList<QAction *> menu = w.dialog->actions();
+        QCOMPARE(menu.indexOf(exportWav) + 1, menu.indexOf(w.child<QAction>("about")));
+        w.programs()->setCurrentRow(2);
+        w.stopAfter()->setCurrentRow(0);
+        w.fadeOut()->setChecked(fade);
+        // Playing meanwhile changes nothing in the file.
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        QVERIFY(w.device->step());
+
+        const QString path = w.dir.filePath("exported.wav");
+        bool saving = false;
+        answerNextModal<QFileDialog>(w.dialog.get(), [&](QFileDialog *chooser) {
+            saving = chooser->acceptMode() == QFileDialog::AcceptSave;
+            chooser->selectFile(path);
+            static_cast<QDialog *>(chooser)->accept(); // Save, as pressed
+        });
+        exportWav->trigger();
+        QVERIFY(saving);
+        QVERIFY(w.playing());
+
+        const FileBytes file = readFileBytes(path);
+        QVERIFY(!file.error);
+        const std::int64_t frames = 5 * 60 * 44100;
+        QCOMPARE(file.bytes.size(), 44 + frames * 4);
+        QCOMPARE(file.bytes.left(44), WavHeader(frames));
+        BeatToneState state;
+        SetBeatFrequencies(state, 220, 18);
+        std::vector<std::int16_t> expected(2 * std::size_t(frames));
+        for (std::int64_t done = 0; done < frames; done += kExportFramesPerFill) {
+            std::int16_t *block = expected.data() + 2 * done;
+            FillBeatBuffer(state, block, kExportFramesPerFill * 4);
+            if (fade)
+                ApplyFadeOut(block, kExportFramesPerFill, done, frames);
+        }
+        QVERIFY(std::memcmp(file.bytes.constData() + 44, expected.data(), frames * 4) == 0);
+        QVERIFY(m_messages->requests().isEmpty());
+    }
+
+    // Cancelled, the earlier file stays as it was; a file that cannot be written is reported
+    // with its file-error text.
+    void exportToWavCancelledOrFailing()
+    {
+        Window w;
+        w.stopAfter()->setCurrentRow(7);
+        auto *exportWav = w.child<QAction>("exportWav");
+        const QString path = w.dir.filePath("exported.wav");
+        QVERIFY(writeWholeFile(path, "earlier"));
+        bool cancelSeen = false;
+        answerNextModal<QFileDialog>(w.dialog.get(), [&](QFileDialog *chooser) {
+            chooser->setOption(QFileDialog::DontConfirmOverwrite); // the replacing is what is tested
+            chooser->selectFile(path);
+            static_cast<QDialog *>(chooser)->accept(); // Save, as pressed
+            answerNextModal<QProgressDialog>(w.dialog.get(), [&](QProgressDialog *progress) {
+                auto *cancel = progress->findChild<QPushButton *>();
+                cancelSeen = progress->labelText() == "Exporting to WAV..." && cancel && cancel->text() == "Cancel";
+                if (cancel)
+                    cancel->click();
+            });
+        });
+        exportWav->trigger();
+        QVERIFY(cancelSeen);
+        QCOMPARE(readFileBytes(path).bytes, QByteArray("earlier"));
+        QVERIFY(m_messages->requests().isEmpty());
+
+        const QString missing = w.dir.filePath("no folder/exported.wav");
+        answerNextModal<QFileDialog>(w.dialog.get(), [&](QFileDialog *chooser) {
+            chooser->setOption(QFileDialog::DontConfirmOverwrite);
+            chooser->selectFile(missing);
+            static_cast<QDialog *>(chooser)->accept(); // Save, as pressed
+        });
+        exportWav->trigger();
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests()[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_messages->requests()[0].text, QString("%1 was not found.").arg(missing));
     }
 
     void timerEndsPlayback()
@@ -440,7 +615,7 @@ private slots:
                 && !widget->inherits("QScrollBar") && widget->parentWidget()->inherits("QAbstractScrollArea") == false)
                 QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
         }
-        for (const char *name : {"play", "programs", "stopAfter", "help", "exit"})
+        for (const char *name : {"play", "programs", "stopAfter", "fadeOut", "help", "exit"})
             QVERIFY2(!w.child<QWidget>(name)->accessibleName().isEmpty(), name);
         // A label reads as what it shows.
         for (const char *name : {"description", "timeLeft", "notice", "status"}) {
@@ -453,6 +628,7 @@ private slots:
 private:
     std::optional<MessageBoxRecorder> m_messages;
     QList<QUrl> m_openedUrls;
+    QTemporaryDir m_settingsDir;
 };
 
 QTEST_MAIN(BeatDlgTest)
