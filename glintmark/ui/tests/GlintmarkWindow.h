@@ -3,6 +3,7 @@
 #include "CMyTreeCtrl.h"
 #include "FlashDlg.h"
 #include "FontRecords.h"
+#include "NamedChild.h"
 #include "TestFiles.h"
 
 #include <QComboBox>
@@ -51,13 +52,7 @@ struct GlintmarkWindow
         return QTest::qWaitForWindowActive(dialog.get());
     }
 
-    template <typename T> T *child(const char *name) const
-    {
-        T *widget = dialog->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
-    }
+    template <typename T> T *child(const char *name) const { return namedChild<T>(dialog.get(), name); }
     CMyTreeCtrl *tree() const { return child<CMyTreeCtrl>("tree"); }
     QPushButton *start() const { return child<QPushButton>("start"); }
     QComboBox *every() const { return child<QComboBox>("displayEvery"); }

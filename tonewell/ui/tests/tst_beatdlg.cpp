@@ -6,6 +6,7 @@
 #include "MemoryWaveOut.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
+#include "NamedChild.h"
 #include "SoundServer.h"
 #include "TestFiles.h"
 #include "WavExport.h"
@@ -54,13 +55,7 @@ struct Window
             qFatal("cannot write %s", name);
     }
 
-    template <typename T> T *child(const char *name) const
-    {
-        T *widget = dialog->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
-    }
+    template <typename T> T *child(const char *name) const { return namedChild<T>(dialog.get(), name); }
     QPushButton *play() const { return child<QPushButton>("play"); }
     QListWidget *programs() const { return child<QListWidget>("programs"); }
     QListWidget *stopAfter() const { return child<QListWidget>("stopAfter"); }

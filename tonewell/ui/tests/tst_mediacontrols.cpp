@@ -7,6 +7,7 @@
 #include "BeatDlg.h"
 #include "MessageBoxRecorder.h"
 #include "MprisService.h"
+#include "NamedChild.h"
 #include "PrivateSoundServer.h"
 #include "PulseWaveOut.h"
 #include "StandInPortal.h"
@@ -107,13 +108,7 @@ struct Player
         desktop = std::make_unique<CBeatDesktop>(*dialog, QDBusConnection::sessionBus(), QDBusConnection(QStringLiteral("none")));
         client = std::make_unique<MediaClient>(desktop->mpris().busName());
     }
-    template <typename T> T *child(const char *name) const
-    {
-        T *widget = dialog->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
-    }
+    template <typename T> T *child(const char *name) const { return namedChild<T>(dialog.get(), name); }
     QPushButton *play() const { return child<QPushButton>("play"); }
     QTimer *stopTimer() const { return child<QTimer>("stopTimer"); }
 

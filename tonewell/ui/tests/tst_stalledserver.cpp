@@ -4,6 +4,7 @@
 
 #include "BeatDlg.h"
 #include "MessageBoxRecorder.h"
+#include "NamedChild.h"
 #include "PrivateSoundServer.h"
 #include "PulseWaveOut.h"
 #include "TestFiles.h"
@@ -31,13 +32,7 @@ struct Window
             qFatal("cannot write data.dat");
         dialog = std::make_unique<CBeatDlg>(QStringList{dir.path()}, std::make_unique<PulseWaveOut>("Tonewell"));
     }
-    template <typename T> T *child(const char *name) const
-    {
-        T *widget = dialog->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
-    }
+    template <typename T> T *child(const char *name) const { return namedChild<T>(dialog.get(), name); }
     QPushButton *play() const { return child<QPushButton>("play"); }
     QLabel *status() const { return child<QLabel>("status"); }
     QListWidget *programs() const { return child<QListWidget>("programs"); }
