@@ -15,6 +15,30 @@
 
 #include <cerrno>
 
+namespace {
+
+// A command line as main() gets it, from the arguments after the program's name.
+class CommandLine
+{
+public:
+    explicit CommandLine(const QStringList &arguments)
+    {
+        m_bytes.append(QByteArrayLiteral("/usr/bin/tonewell"));
+        for (const QString &argument : arguments)
+            m_bytes.append(argument.toLocal8Bit());
+        for (const QByteArray &argument : m_bytes)
+            m_pointers.append(argument.constData());
+    }
+    int count() const { return int(m_pointers.size()); }
+    const char *const *values() const { return m_pointers.data(); }
+
+private:
+    QList<QByteArray> m_bytes;
+    QList<const char *> m_pointers;
+};
+
+} // namespace
+
 class CommonTest : public QObject
 {
     Q_OBJECT
@@ -37,14 +61,8 @@ private slots:
     void qtOptionsStartTheProgram()
     {
         QFETCH(QStringList, arguments);
-        arguments.prepend("/usr/bin/tonewell");
-        QList<QByteArray> bytes;
-        for (const QString &argument : arguments)
-            bytes.append(argument.toLocal8Bit());
-        QList<const char *> argv;
-        for (const QByteArray &argument : bytes)
-            argv.append(argument.constData());
-        const auto status = answerCommandLine(int(argv.size()), argv.data(),
+        const CommandLine argv(arguments);
+        const auto status = answerCommandLine(argv.count(), argv.values(),
                                               {"Tonewell", "1.0", "Copyright", "A binaural-beat player."});
         QVERIFY(!status.has_value());
     }
@@ -65,13 +83,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(bool, answered);
         QFETCH(QString, value);
-        arguments.prepend("/usr/bin/tonewell");
-        QList<QByteArray> bytes;
-        for (const QString &argument : arguments)
-            bytes.append(argument.toLocal8Bit());
-        QList<const char *> argv;
-        for (const QByteArray &argument : bytes)
-            argv.append(argument.constData());
+        const CommandLine argv(arguments);
         CommandLineProgram program{"Tonewell", "1.0", "Copyright", "A binaural-beat player."};
         program.options = {QCommandLineOption("write", "Writes.", "file"), QCommandLineOption("quiet", "Quiet.")};
         QString seenValue, seenName;
@@ -82,7 +94,7 @@ private slots:
             hadApplication = QCoreApplication::instance() != nullptr;
             return 7;
         };
-        const auto status = answerCommandLine(int(argv.size()), argv.data(), program);
+        const auto status = answerCommandLine(argv.count(), argv.values(), program);
         QCOMPARE(status, answered ? std::optional<int>(7) : std::nullopt);
         QCOMPARE(seenValue, value);
         QCOMPARE(hadApplication, answered);
