@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -376,7 +377,10 @@ private slots:
         QTest::mouseClick(w.play(), Qt::LeftButton);
         QTRY_VERIFY(w.playing());
         QCOMPARE(w.timeLeft()->text(), QString("Time left 20:00"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.timeLeft()->text(), QString("Time left 19:59"), 3000);
+        // A busy machine may hold the window for a few seconds, and the count then skips ahead.
+        QTRY_VERIFY_WITH_TIMEOUT(w.timeLeft()->text() != QString("Time left 20:00"), 3000);
+        QVERIFY2(QRegularExpression("^Time left 19:[0-5][0-9]$").match(w.timeLeft()->text()).hasMatch(),
+                 qPrintable(w.timeLeft()->text()));
     }
 
     void enterTogglesAndEscapeEnds()
