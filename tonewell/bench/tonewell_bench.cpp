@@ -80,22 +80,32 @@ void benchFill()
                 percentile(ms, 0.5), percentile(ms, 0.95), *std::max_element(ms.begin(), ms.end()));
 }
 
-// Records the sink's monitor in small fragments and notes when sound was last and first seen.
-class MonitorRecorder
+// The sink's monitor, read on a thread of its own in fragments of `fragmentBytes`, each handed
+// to `take` as it arrives.
+class MonitorReader
 {
 public:
-    bool start()
+    ~MonitorReader() { stop(); }
+    bool start(std::size_t fragmentBytes, std::function<void(const std::int16_t *, std::size_t)> take)
     {
         const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.fragsize = kChunkFrames * 4;
+        attr.fragsize = static_cast<std::uint32_t>(fragmentBytes);
         int error = 0;
         m_simple = pa_simple_new(nullptr, "tonewell-bench", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "monitor", &spec,
                                  nullptr, &attr, &error);
         if (!m_simple)
             return false;
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this, fragmentBytes, take = std::move(take)] {
+            std::vector<std::int16_t> fragment(fragmentBytes / 2);
+            while (!m_quit) {
+                int error = 0;
+                if (pa_simple_read(m_simple, fragment.data(), fragmentBytes, &error) < 0)
+                    return;
+                take(fragment.data(), fragmentBytes);
+            }
+        });
         return true;
     }
     void stop()
@@ -107,6 +117,22 @@ public:
             pa_simple_free(m_simple);
         m_simple = nullptr;
     }
+
+private:
+    pa_simple *m_simple = nullptr;
+    std::thread m_thread;
+    std::atomic<bool> m_quit{false};
+};
+
+// Records the sink's monitor in small fragments and notes when sound was last and first seen.
+class MonitorRecorder
+{
+public:
+    bool start()
+    {
+        return m_reader.start(kChunkFrames * 4, [this](const std::int16_t *data, std::size_t) { take(data); });
+    }
+    void stop() { m_reader.stop(); }
     // The time the first sound frame at or after `after` reached the recorder, less the frames
     // that followed it in its fragment.
     Clock::time_point firstSoundAfter(Clock::time_point after)
@@ -159,32 +185,24 @@ private:
     {
         return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(n / 44100.0));
     }
-    void run()
+    void take(const std::int16_t *data)
     {
-        std::int16_t data[kChunkFrames * 2];
-        while (!m_quit) {
-            int error = 0;
-            if (pa_simple_read(m_simple, data, sizeof data, &error) < 0)
-                return;
-            Chunk chunk{Clock::now(), -1, -1, 0};
-            for (int i = 0; i < kChunkFrames; ++i) {
-                chunk.peak = std::max({chunk.peak, std::abs(int(data[2 * i])), std::abs(int(data[2 * i + 1]))});
-                if (data[2 * i] || data[2 * i + 1]) {
-                    if (chunk.firstSound < 0)
-                        chunk.firstSound = i;
-                    chunk.lastSound = i;
-                }
+        Chunk chunk{Clock::now(), -1, -1, 0};
+        for (int i = 0; i < kChunkFrames; ++i) {
+            chunk.peak = std::max({chunk.peak, std::abs(int(data[2 * i])), std::abs(int(data[2 * i + 1]))});
+            if (data[2 * i] || data[2 * i + 1]) {
+                if (chunk.firstSound < 0)
+                    chunk.firstSound = i;
+                chunk.lastSound = i;
             }
-            std::lock_guard lock(m_mutex);
-            m_chunks.push_back(chunk);
         }
+        std::lock_guard lock(m_mutex);
+        m_chunks.push_back(chunk);
     }
 
-    pa_simple *m_simple = nullptr;
-    std::thread m_thread;
-    std::atomic<bool> m_quit{false};
     std::mutex m_mutex;
     std::vector<Chunk> m_chunks;
+    MonitorReader m_reader;
 };
 
 void waitMs(int ms)
@@ -341,36 +359,13 @@ class RawRecorder
 public:
     bool start()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.fragsize = kChunkBytes;
-        int error = 0;
-        m_simple = pa_simple_new(nullptr, "tonewell-bench", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "monitor", &spec,
-                                 nullptr, &attr, &error);
-        if (!m_simple)
-            return false;
-        m_thread = std::thread([this] {
-            std::vector<char> chunk(kChunkBytes);
-            while (!m_quit) {
-                int error = 0;
-                if (pa_simple_read(m_simple, chunk.data(), chunk.size(), &error) < 0)
-                    return;
-                std::lock_guard lock(m_mutex);
-                m_bytes.insert(m_bytes.end(), chunk.begin(), chunk.end());
-            }
+        return m_reader.start(kChunkBytes, [this](const std::int16_t *data, std::size_t bytes) {
+            const auto *first = reinterpret_cast<const char *>(data);
+            std::lock_guard lock(m_mutex);
+            m_bytes.insert(m_bytes.end(), first, first + bytes);
         });
-        return true;
     }
-    void stop()
-    {
-        m_quit = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_simple)
-            pa_simple_free(m_simple);
-        m_simple = nullptr;
-    }
+    void stop() { m_reader.stop(); }
     std::vector<char> bytes()
     {
         std::lock_guard lock(m_mutex);
@@ -379,11 +374,9 @@ public:
 
 private:
     static constexpr std::size_t kChunkBytes = 4410 * 4;
-    pa_simple *m_simple = nullptr;
-    std::thread m_thread;
-    std::atomic<bool> m_quit{false};
     std::mutex m_mutex;
     std::vector<char> m_bytes;
+    MonitorReader m_reader;
 };
 
 int load(int seconds)
