@@ -274,11 +274,14 @@ QString CListEditDlg::importReport(const PlainTextList::ImportResult &result, co
                                      "%1 hold a semicolon (;), which separates the texts in the library file.")},
         {result.withLineBreak, count(result.withLineBreak, "1 holds a line break inside its text.",
                                      "%1 hold a line break inside their text.")},
-        {result.pastCategoryEnd, count(result.pastCategoryEnd, "1 did not fit: ", "%1 did not fit: ")
-                                     + tr(kCategoryFullText)},
-        {result.pastLibraryEnd, count(result.pastLibraryEnd, "1 had no category to go into: ",
-                                      "%1 had no category to go into: ")
-                                    + tr(kLibraryFullText)},
+        {result.pastCategoryEnd,
+         count(result.pastCategoryEnd, "1 did not fit: a category holds at most %2 affirmations.",
+               "%1 did not fit: a category holds at most %2 affirmations.")
+             .arg(LibraryEdit::kMaxAffirmations)},
+        {result.pastLibraryEnd,
+         count(result.pastLibraryEnd, "1 had no category to go into: the library holds at most %2 categories.",
+               "%1 had no category to go into: the library holds at most %2 categories.")
+             .arg(LibraryEdit::kMaxCategories)},
     };
     for (const auto &[lines, reason] : reasons) {
         if (lines > 0)
