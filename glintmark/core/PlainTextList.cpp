@@ -11,13 +11,6 @@ namespace {
 
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
-bool isValidUtf8(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    return !utf8.hasError();
-}
-
 // Calls `take` with each non-blank line's text, decoded; stops when `take` returns false.
 template <typename Take>
 void forEachLine(QByteArrayView bytes, ImportResult &result, Take take)
@@ -30,9 +23,13 @@ void forEachLine(QByteArrayView bytes, ImportResult &result, Take take)
         bytes = end < 0 ? QByteArrayView() : bytes.sliced(end + 1);
         if (line.endsWith('\r'))
             line.chop(1);
-        if (!isValidUtf8(line))
+        // As displayText() reads it, counting the lines read as Windows-1252.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8.decode(line);
+        if (utf8.hasError()) {
             ++result.readAsWindows1252;
-        const QString text = displayText(line.toByteArray());
+            text = displayText(line.toByteArray());
+        }
         if (text.trimmed().isEmpty())
             continue;
         if (!take(text))
