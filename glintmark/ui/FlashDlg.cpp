@@ -15,8 +15,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QContextMenuEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
@@ -686,8 +686,10 @@ void CFlashDlg::OnSessionStartChoice(bool start)
     const std::optional<FileError> error = start ? writeAutostartEntry(QCoreApplication::applicationFilePath())
                                                  : removeAutostartEntry();
     ShowStartChoices();
-    if (error)
+    if (error) {
+        qCWarning(lcGlintmark).noquote() << "autostart entry:" << error->message();
         MessageBox::showFileError(this, kProgramName, *error);
+    }
 }
 
 void CFlashDlg::OnStartFlashingChoice(bool start)
