@@ -414,4 +414,49 @@ void sync()
     (void)reply;
 }
 
+struct BypassingMaps::Private
+{
+    xcb_connection_t *xcb = nullptr;
+    QList<Window> mapped;
+    int mapsUnmapped = 0;
+};
+
+BypassingMaps::BypassingMaps()
+    : d(std::make_unique<Private>())
+{
+    d->xcb = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(d->xcb))
+        return;
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_request_check(d->xcb, xcb_change_window_attributes_checked(d->xcb, root(), XCB_CW_EVENT_MASK, &mask));
+}
+
+BypassingMaps::~BypassingMaps()
+{
+    xcb_disconnect(d->xcb);
+}
+
+void BypassingMaps::read()
+{
+    while (xcb_generic_event_t *event = xcb_poll_for_event(d->xcb)) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_MAP_NOTIFY) {
+            const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
+            if (map->override_redirect)
+                d->mapped << map->window;
+        } else if (type == XCB_UNMAP_NOTIFY) {
+            const auto *unmap = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
+            if (d->mapped.removeOne(unmap->window))
+                ++d->mapsUnmapped;
+        }
+        std::free(event);
+    }
+}
+
+int BypassingMaps::mapsUnmapped()
+{
+    read();
+    return d->mapsUnmapped;
+}
+
 } // namespace X11Desktop

@@ -8,6 +8,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 // What a test asks the X server about windows, and the input it sends as a user would, over a
@@ -130,5 +131,26 @@ void destroyWindow(Window window);
 
 // Waits for every request sent so far to reach the server.
 void sync();
+
+// The windows that bypass the window manager (override-redirect: menus, tooltips, Glintmark's
+// flash overlay) as the X server maps and unmaps them at the top of the screen, watched over a
+// connection of the recorder's own from the moment it is made.
+class BypassingMaps
+{
+public:
+    BypassingMaps();
+    ~BypassingMaps();
+    BypassingMaps(const BypassingMaps &) = delete;
+    BypassingMaps &operator=(const BypassingMaps &) = delete;
+
+    // How often such a window was mapped and then unmapped again, counting what has arrived.
+    int mapsUnmapped();
+
+private:
+    void read();
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace X11Desktop

@@ -4,13 +4,19 @@
 #include "CPictureButton.h"
 #include "DialogLook.h"
 #include "DisplayText.h"
+#include "FileBytes.h"
 #include "LibraryEdit.h"
 #include "MessageBox.h"
+#include "PlainTextList.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -41,6 +47,23 @@ int selectedRow(const QListWidget *list)
 {
     const QList<QListWidgetItem *> selected = list->selectedItems();
     return selected.isEmpty() ? -1 : list->row(selected.first());
+}
+
+QPushButton *fileButton(const QString &text, const char *objectName, const QString &description, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setAccessibleName(text);
+    button->setAccessibleDescription(description);
+    button->setAutoDefault(true);
+    return button;
+}
+
+const QString kTextFileFilter = QStringLiteral("Text files (*.txt);;All files (*)");
+
+QString documentsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 QListWidgetItem *newItem(const QByteArray &text)
@@ -77,11 +100,17 @@ CListEditDlg::CListEditDlg(const LibraryTable &list, QWidget *parent)
                                         "Add an affirmation to the selected category", m_frameAffirmations);
     m_btnDeleteAffirmation = pictureButton("DELETEAFFIRM", "Delete", "deleteAffirmation",
                                            "Delete the selected affirmation", m_frameAffirmations);
+    m_btnImport = fileButton(tr(kImportText), "import",
+                             tr("Add the lines of a text file as affirmations"), m_frameCategories);
+    m_btnExport = fileButton(tr(kExportText), "export",
+                             tr("Save the selected category's affirmations as a text file"), m_frameCategories);
     setTabOrder(m_btnCancel, m_btnAddCategory);
     setTabOrder(m_btnAddCategory, m_treeCategories);
     setTabOrder(m_treeCategories, m_treeAffirmations);
     setTabOrder(m_treeAffirmations, m_btnDeleteCategory);
-    setTabOrder(m_btnDeleteCategory, m_btnAddAffirmation);
+    setTabOrder(m_btnDeleteCategory, m_btnImport);
+    setTabOrder(m_btnImport, m_btnExport);
+    setTabOrder(m_btnExport, m_btnAddAffirmation);
     setTabOrder(m_btnAddAffirmation, m_btnDeleteAffirmation);
 
     const auto frameLayout = [](QGroupBox *frame, QListWidget *list, CPictureButton *add, CPictureButton *remove) {
@@ -96,6 +125,12 @@ CListEditDlg::CListEditDlg(const LibraryTable &list, QWidget *parent)
     };
     frameLayout(m_frameCategories, m_treeCategories, m_btnAddCategory, m_btnDeleteCategory);
     frameLayout(m_frameAffirmations, m_treeAffirmations, m_btnAddAffirmation, m_btnDeleteAffirmation);
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(m_btnImport);
+    fileRow->addWidget(m_btnExport);
+    auto *categoryLayout = static_cast<QVBoxLayout *>(m_frameCategories->layout());
+    categoryLayout->insertLayout(categoryLayout->count() - 1, fileRow);
+    categoryLayout->insertSpacing(categoryLayout->count() - 2, 8);
 
     auto *frames = new QHBoxLayout;
     frames->setSpacing(2);
@@ -123,6 +158,8 @@ CListEditDlg::CListEditDlg(const LibraryTable &list, QWidget *parent)
     connect(m_treeCategories, &QListWidget::itemSelectionChanged, this, &CListEditDlg::OnSelChangedCategories);
     connect(m_btnDeleteCategory, &QPushButton::clicked, this, &CListEditDlg::OnDeleteCategory);
     connect(m_btnDeleteAffirmation, &QPushButton::clicked, this, &CListEditDlg::OnDeleteAffirmation);
+    connect(m_btnImport, &QPushButton::clicked, this, &CListEditDlg::OnImport);
+    connect(m_btnExport, &QPushButton::clicked, this, &CListEditDlg::OnExport);
 
     FillCategoryTree();
 }
@@ -213,4 +250,119 @@ void CListEditDlg::OnDeleteAffirmation()
 {
     LibraryEdit::deleteAffirmation(m_list, GetSelectedCategory(), GetSelectedAffirmation());
     FillAffirmationTree();
+}
+
+QString CListEditDlg::importReport(const PlainTextList::ImportResult &result, const QString &category)
+{
+    const auto count = [](int n, const char *one, const char *many) {
+        return n == 1 ? tr(one) : tr(many).arg(n);
+    };
+    QString report;
+    if (result.imported > 0)
+        report = count(result.imported, "1 affirmation was imported into \"%2\".",
+                       "%1 affirmations were imported into \"%2\".")
+                     .arg(category);
+    else if (result.leftOut() == 0)
+        report = tr("The file holds no affirmations. Nothing was imported.");
+    else
+        report = tr("Nothing was imported.");
+    if (result.leftOut() == 0)
+        return report;
+    report += QStringLiteral("\n\n") + count(result.leftOut(), "1 line was left out:", "%1 lines were left out:");
+    const std::pair<int, QString> reasons[] = {
+        {result.withSeparator, count(result.withSeparator, "1 holds a semicolon (;), which separates the texts in the library file.",
+                                     "%1 hold a semicolon (;), which separates the texts in the library file.")},
+        {result.withLineBreak, count(result.withLineBreak, "1 holds a line break inside its text.",
+                                     "%1 hold a line break inside their text.")},
+        {result.pastCategoryEnd,
+         count(result.pastCategoryEnd, "1 did not fit: a category holds at most %2 affirmations.",
+               "%1 did not fit: a category holds at most %2 affirmations.")
+             .arg(LibraryEdit::kMaxAffirmations)},
+        {result.pastLibraryEnd,
+         count(result.pastLibraryEnd, "1 had no category to go into: the library holds at most %2 categories.",
+               "%1 had no category to go into: the library holds at most %2 categories.")
+             .arg(LibraryEdit::kMaxCategories)},
+    };
+    for (const auto &[lines, reason] : reasons) {
+        if (lines > 0)
+            report += QLatin1Char('\n') + reason;
+    }
+    return report;
+}
+
+void CListEditDlg::OnImport()
+{
+    QFileDialog chooser(this, tr("Import Affirmations"), documentsFolder(), kTextFileFilter);
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    const QString path = chooser.selectedFiles().constFirst();
+
+    const int selected = GetSelectedCategory();
+    bool intoSelected = false;
+    if (selected >= 0) {
+        const QMessageBox::StandardButton answer = MessageBox::show(
+            {.parent = this,
+             .icon = QMessageBox::Question,
+             .title = QCoreApplication::applicationName(),
+             .text = tr("Make a new category of the affirmations in %1, or add them to \"%2\"?")
+                         .arg(QFileInfo(path).fileName(), m_treeCategories->item(selected)->text()),
+             .buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+             .buttonTexts = {{QMessageBox::Yes, tr("New Category")}, {QMessageBox::No, tr("Add to Selected")}},
+             .defaultButton = QMessageBox::Yes,
+             .escapeButton = QMessageBox::Cancel});
+        if (answer == QMessageBox::Cancel)
+            return;
+        intoSelected = answer == QMessageBox::No;
+    }
+
+    const FileBytes file = readFileBytes(path);
+    if (file.error) {
+        MessageBox::showFileError(this, QCoreApplication::applicationName(), *file.error);
+        return;
+    }
+    const QByteArray name = intoSelected ? m_list[selected][0] : PlainTextList::categoryNameForFile(path);
+    const PlainTextList::ImportResult result = intoSelected
+        ? PlainTextList::importIntoCategory(m_list, selected, file.bytes)
+        : PlainTextList::importAsNewCategory(m_list, name, file.bytes);
+    if (result.newCategory) {
+        FillCategoryTree();
+        m_treeCategories->setCurrentRow(result.row);
+    } else if (result.row >= 0) {
+        FillAffirmationTree();
+    }
+    MessageBox::show({.parent = this,
+                      .icon = result.leftOut() > 0 ? QMessageBox::Warning : QMessageBox::Information,
+                      .title = QCoreApplication::applicationName(),
+                      .text = importReport(result, entryText(name)),
+                      .informativeText = result.readAsWindows1252 == 0 ? QString()
+                          : result.readAsWindows1252 == 1
+                          ? tr("1 line was not valid UTF-8 and was read as Windows-1252.")
+                          : tr("%1 lines were not valid UTF-8 and were read as Windows-1252.")
+                                .arg(result.readAsWindows1252)});
+}
+
+void CListEditDlg::OnExport()
+{
+    const int row = GetSelectedCategory();
+    if (row < 0) {
+        showMessage(kSelectCategoryText);
+        return;
+    }
+    // The category's name, as far as it makes a file name.
+    QString suggested = entryText(m_list[row][0]).simplified();
+    suggested.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (suggested.isEmpty() || suggested.startsWith(QLatin1Char('.')))
+        suggested.prepend(QCoreApplication::applicationName());
+    QFileDialog chooser(this, tr("Export Affirmations"),
+                        QDir(documentsFolder()).filePath(suggested + QStringLiteral(".txt")), kTextFileFilter);
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    chooser.setDefaultSuffix(QStringLiteral("txt"));
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    if (const std::optional<FileError> error =
+            saveFileAtomically(chooser.selectedFiles().constFirst(), PlainTextList::exportCategory(m_list, row)))
+        MessageBox::showFileError(this, QCoreApplication::applicationName(), *error);
 }

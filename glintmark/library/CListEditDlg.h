@@ -4,9 +4,14 @@
 
 #include <QDialog>
 
+namespace PlainTextList {
+struct ImportResult;
+}
+
 class CPictureButton;
 class QGroupBox;
 class QListWidget;
+class QPushButton;
 
 // The library editor: adds and deletes categories and affirmations on its own copy of the
 // library. The categories are listed on the left, the affirmations of the selected category on
@@ -27,6 +32,8 @@ public:
     static constexpr char kCategoryHeading[] = "Here you can add your own category";
     static constexpr char kCategoryLabel[] = "Category name:";
     static constexpr char kAffirmationLabel[] = "Your affirmation:";
+    static constexpr char kImportText[] = "Import...";
+    static constexpr char kExportText[] = "Export...";
 
     explicit CListEditDlg(const LibraryTable &list, QWidget *parent = nullptr);
 
@@ -35,6 +42,9 @@ public:
 
     // The name prompt's heading for a new affirmation of the named category.
     static QString affirmationHeading(const QString &category);
+    // The message after an import into the category named `category`: what it took in and
+    // what it left out, and why.
+    static QString importReport(const PlainTextList::ImportResult &result, const QString &category);
 
 public slots:
     void OnAddCategory();
@@ -42,6 +52,10 @@ public slots:
     void OnAddAffirmation();
     void OnDeleteAffirmation();
     void OnSelChangedCategories();
+    // A text file's lines as a new category named after the file, or added to the selected one.
+    void OnImport();
+    // The selected category's affirmations as a text file, one per line.
+    void OnExport();
 
 private:
     // Row of the selected category, or -1.
@@ -64,4 +78,6 @@ private:
     CPictureButton *m_btnDeleteAffirmation = nullptr;
     CPictureButton *m_btnOk = nullptr;
     CPictureButton *m_btnCancel = nullptr;
+    QPushButton *m_btnImport = nullptr;
+    QPushButton *m_btnExport = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "TerminationSignals.h"
 
 #include <QSessionManager>
+#include <QTimer>
 
 CFlashApp::CFlashApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -59,6 +60,10 @@ int CFlashApp::InitInstance(const QStringList &dataFolders)
         dialog.EndWithoutAsking();
     if (!dialog.hasEnded()) {
         dialog.show();
+        StartRequest request = m_startRequest;
+        request.startFlashing = request.startFlashing || readStartFlashing();
+        // Once the event loop runs, so that the window is up as it would be for a user's click.
+        QTimer::singleShot(0, &dialog, [&dialog, request] { dialog.StartAsAsked(request); });
         exec();
     }
     m_pMainDlg = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SessionStart.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <QStringList>
@@ -15,6 +17,8 @@ class CFlashApp : public QApplication
 
 public:
     CFlashApp(int &argc, char **argv);
+    // What the command line asked for; "Start flashing when started" adds to it.
+    void setStartRequest(const StartRequest &request) { m_startRequest = request; }
     // Runs the main window over the data folders of an installed or portable Glintmark.
     int InitInstance();
     // `dataFolders` as CFlashDlg takes them.
@@ -26,4 +30,5 @@ protected:
 
 private:
     QPointer<CFlashDlg> m_pMainDlg;
+    StartRequest m_startRequest;
 };

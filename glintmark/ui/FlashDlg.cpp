@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
@@ -302,6 +303,25 @@ void CFlashDlg::createControls()
     exit->setObjectName(QStringLiteral("trayExit"));
     exit->setData(int(ID_TRAY_EXIT));
     connect(exit, &QAction::triggered, this, &CFlashDlg::OnTrayExit, Qt::QueuedConnection);
+
+    // The window's own menu stands in for the title-bar menu, which Linux keeps to itself. Its
+    // choices are the same actions as the icon's, so both show one state.
+    m_sessionStartChoice = new QAction(tr(kSessionStartText), this);
+    m_sessionStartChoice->setObjectName(QStringLiteral("sessionStart"));
+    m_sessionStartChoice->setCheckable(true);
+    connect(m_sessionStartChoice, &QAction::triggered, this, &CFlashDlg::OnSessionStartChoice);
+    m_startFlashingChoice = new QAction(tr(kStartFlashingText), this);
+    m_startFlashingChoice->setObjectName(QStringLiteral("startFlashing"));
+    m_startFlashingChoice->setCheckable(true);
+    connect(m_startFlashingChoice, &QAction::triggered, this, &CFlashDlg::OnStartFlashingChoice);
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(m_sessionStartChoice);
+    m_trayMenu->addAction(m_startFlashingChoice);
+    connect(m_trayMenu, &QMenu::aboutToShow, this, &CFlashDlg::ShowStartChoices);
+    m_windowMenu = new QMenu(kWindowTitle, this);
+    m_windowMenu->setObjectName(QStringLiteral("windowMenu"));
+    m_windowMenu->addAction(m_sessionStartChoice);
+    m_windowMenu->addAction(m_startFlashingChoice);
 }
 
 void CFlashDlg::OnInitDialog()
@@ -331,6 +351,7 @@ void CFlashDlg::OnInitDialog()
     }
     connect(m_comboScreen, &QComboBox::currentIndexChanged, this, [this] { writeFlashScreen(selectedScreens()); });
     m_tree->FillTree(m_library.m_list, m_library.m_check);
+    ShowStartChoices();
     for (const FileError &error : errors)
         MessageBox::showFileError(nullptr, kProgramName, error);
     if (const QString notice = m_library.libraryNotice(); !notice.isEmpty())
@@ -642,6 +663,45 @@ void CFlashDlg::OnShowDialog()
         dialog->raise();
         dialog->activateWindow();
     }
+}
+
+void CFlashDlg::StartAsAsked(const StartRequest &request)
+{
+    if (m_bEnded)
+        return;
+    if (request.startFlashing && !m_bFlashing)
+        OnStart();
+    if (request.minimized && isVisible())
+        setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void CFlashDlg::ShowStartChoices()
+{
+    m_sessionStartChoice->setChecked(hasAutostartEntry());
+    m_startFlashingChoice->setChecked(readStartFlashing());
+}
+
+void CFlashDlg::OnSessionStartChoice(bool start)
+{
+    const std::optional<FileError> error = start ? writeAutostartEntry(QCoreApplication::applicationFilePath())
+                                                 : removeAutostartEntry();
+    ShowStartChoices();
+    if (error) {
+        qCWarning(lcGlintmark).noquote() << "autostart entry:" << error->message();
+        MessageBox::showFileError(this, kProgramName, *error);
+    }
+}
+
+void CFlashDlg::OnStartFlashingChoice(bool start)
+{
+    writeStartFlashing(start);
+    ShowStartChoices();
+}
+
+void CFlashDlg::contextMenuEvent(QContextMenuEvent *event)
+{
+    ShowStartChoices();
+    m_windowMenu->exec(event->globalPos());
 }
 
 void CFlashDlg::OnTrayExit()

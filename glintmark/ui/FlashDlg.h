@@ -2,6 +2,7 @@
 
 #include "CDrawDlg.h"
 #include "FlashLibrary.h"
+#include "SessionStart.h"
 #include "TrayIcon.h"
 
 #include <QColor>
@@ -77,6 +78,9 @@ public:
         ID_SHOW_DIALOG = 32771,
         ID_TRAY_EXIT = 32772,
     };
+    // The choices for every day, in the window's own menu and after the icon's entries.
+    static constexpr char kSessionStartText[] = "Start with the desktop session";
+    static constexpr char kStartFlashingText[] = "Start flashing when started";
 
     // Where the window is while the program runs.
     enum class TrayState {
@@ -105,6 +109,10 @@ public:
     // as dataFolders() gives them.
     explicit CFlashDlg(const QStringList &dataFolders, QWidget *parent = nullptr);
     ~CFlashDlg() override;
+
+    // Once the window is shown: flashes as Start does when asked to, then goes to the
+    // notification area as minimising does when asked to.
+    void StartAsAsked(const StartRequest &request);
 
     // Replaces the way Start makes its overlay (the real one by default).
     void setOverlayFactory(OverlayFactory factory);
@@ -139,11 +147,16 @@ public slots:
     // dialog is open, saves as SaveWithoutAsking does, then ends the window. From then on no
     // message box waits for an answer.
     void EndWithoutAsking();
+    // "Start with the desktop session": writes or removes the desktop's autostart entry.
+    void OnSessionStartChoice(bool start);
+    // "Start flashing when started", kept per user.
+    void OnStartFlashingChoice(bool start);
 
 protected:
     // Esc and the close box leave the way EXIT does.
     void reject() override;
     void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void createControls();
@@ -159,6 +172,8 @@ private:
     void OnSize();
     void OnTrayShown(bool onScreen);
     void OnTrayExit();
+    // Both menus show what is stored now, which another Glintmark may have changed.
+    void ShowStartChoices();
     FlashLocation selectedLocation() const;
     FlashScreen selectedScreens() const;
 
@@ -192,6 +207,9 @@ private:
     QPoint m_restorePos;
     TrayState m_trayState = TrayState::Normal;
     QMenu *m_trayMenu = nullptr;
+    QMenu *m_windowMenu = nullptr;
+    QAction *m_sessionStartChoice = nullptr;
+    QAction *m_startFlashingChoice = nullptr;
     CTrayIcon m_tray;
 
     // Last, so destroyed first: an overlay still flashing at exit leaves the screen before the

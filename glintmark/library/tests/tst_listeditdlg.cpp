@@ -2,15 +2,19 @@
 #include "CListEditDlg.h"
 #include "CMyTreeCtrl.h"
 #include "CPictureButton.h"
+#include "FlashLibrary.h"
 #include "LibraryTables.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
+#include "TestFiles.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -73,6 +77,22 @@ struct Editor
     }
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
 
+    // Queues the choice of `path` in the next file dialog, as a user picks it and presses Open or
+    // Save; whether the dialog was one to open with lands in `opening`.
+    void answerFileDialog(const QString &path)
+    {
+        answerNextModal<QFileDialog>(&dialog, [this, path](QFileDialog *chooser) {
+            fileDialogs << chooser->acceptMode();
+            chooser->setOption(QFileDialog::DontConfirmOverwrite);
+            chooser->selectFile(path);
+            static_cast<QDialog *>(chooser)->accept();
+        });
+    }
+    void clickFileButton(const char *name) const
+    {
+        QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton);
+    }
+
     // Queues the answer to the next name prompt: the text to type, then OK, or Cancel when
     // `ok` is false. What the prompt showed lands in `prompts`.
     void answerPrompt(const QString &text, bool ok = true)
@@ -87,7 +107,28 @@ struct Editor
 
     CListEditDlg dialog;
     QList<Prompt> prompts;
+    QList<QFileDialog::AcceptMode> fileDialogs;
 };
+
+// "List.txt" as the library is saved from `table`.
+QByteArray savedList(const CFlashLibrary::LibraryTable &table)
+{
+    QTemporaryDir folder;
+    CFlashLibrary library;
+    library.SetFolder(folder.path());
+    library.m_list = table;
+    if (library.WriteListFiles())
+        qFatal("cannot save the library");
+    return readWholeFile(folder.filePath("List.txt"));
+}
+
+QByteArray numberedLines(int count, const char *ending = "\n")
+{
+    QByteArray bytes;
+    for (int i = 1; i <= count; ++i)
+        bytes += "Line " + QByteArray::number(i) + ending;
+    return bytes;
+}
 
 const Prompt kCategoryPrompt{"Add new category", "Here you can add your own category", "Category name:"};
 Prompt affirmationPrompt(const QString &category)
@@ -446,6 +487,218 @@ private slots:
         QCOMPARE(rowsOf(library), accepted ? edited : kLibrary);
     }
 
+    // A text file becomes a new category named after it, with nothing selected: one click on
+    // Import..., one on the file. What could not be stored is listed in one message, and the
+    // library saved afterwards is the one before, byte for byte, with one line more.
+    void importAsNewCategory_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArrayList>("stored");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("details");
+
+        QTest::newRow("semicolons")
+            << QByteArray("I am calm\nfirst;second\nthird;\nI sleep well\n") << QByteArrayList{"I am calm", "I sleep well"}
+            << "2 affirmations were imported into \"Mine\".\n\n2 lines were left out:\n"
+               "2 hold a semicolon (;), which separates the texts in the library file."
+            << "";
+        QTest::newRow("CRLF") << QByteArray("I am calm\r\n\r\nI sleep well\r\n") << QByteArrayList{"I am calm", "I sleep well"}
+                              << "2 affirmations were imported into \"Mine\"." << "";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFI am calm") << QByteArrayList{"I am calm"}
+                                         << "1 affirmation was imported into \"Mine\"." << "";
+        QTest::newRow("invalid UTF-8")
+            << QByteArray("Caf\xE9\nold\rMac\n") << QByteArrayList{"Caf\xC3\xA9"}
+            << "1 affirmation was imported into \"Mine\".\n\n1 line was left out:\n1 holds a line break inside its text."
+            << "1 line was not valid UTF-8 and was read as Windows-1252.";
+        QTest::newRow("10,000 lines") << numberedLines(10000) << QByteArrayList(category("Line ", 99).mid(1))
+                                      << "99 affirmations were imported into \"Mine\".\n\n9901 lines were left out:\n"
+                                         "9901 did not fit: a category holds at most 99 affirmations."
+                                      << "";
+        QTest::newRow("empty file") << QByteArray() << QByteArrayList{}
+                                    << "The file holds no affirmations. Nothing was imported." << "";
+    }
+    void importAsNewCategory()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArrayList, stored);
+        QFETCH(QString, message);
+        QFETCH(QString, details);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Mine.txt");
+        QVERIFY(writeWholeFile(path, file));
+        Editor e;
+        const QByteArray before = savedList(e.dialog.list());
+
+        e.answerFileDialog(path);
+        e.clickFileButton("import");
+
+        QCOMPARE(e.fileDialogs, QList<QFileDialog::AcceptMode>{QFileDialog::AcceptOpen});
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().text, message);
+        QCOMPARE(m_messages->requests().first().informativeText, details);
+        const Rows expected = stored.isEmpty() ? kLibrary : kLibrary + Rows{QByteArrayList{"Mine"} + stored};
+        QCOMPARE(rowsOf(e.dialog.list()), expected);
+        const QByteArray after = savedList(e.dialog.list());
+        QVERIFY(after.startsWith(before));
+        QCOMPARE(after.size() > before.size(), !stored.isEmpty());
+        if (!stored.isEmpty()) {
+            // The new category is selected and shows what it took in.
+            QCOMPARE(texts(e.categories()).last(), QString("Mine"));
+            QCOMPARE(selectedRow(e.categories()), 3);
+            QCOMPARE(e.affirmations()->count(), stored.size());
+        }
+    }
+
+    // With a category selected the user chooses: a new category, the selected one, or neither.
+    void importIntoSelectedCategory_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<Rows>("after");
+        QTest::newRow("new category") << int(QMessageBox::Yes) << kLibrary + Rows{{"Mine", "one", "two"}};
+        QTest::newRow("selected category")
+            << int(QMessageBox::No) << Rows{category("Health", 3) + QByteArrayList{"one", "two"}, category("Empty"), category("Work", 2)};
+        QTest::newRow("cancelled") << int(QMessageBox::Cancel) << kLibrary;
+    }
+    void importIntoSelectedCategory()
+    {
+        QFETCH(int, answer);
+        QFETCH(Rows, after);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Mine.txt");
+        QVERIFY(writeWholeFile(path, "one\ntwo\n"));
+        m_messages.emplace([answer](const MessageBox::Request &request) {
+            return request.icon == QMessageBox::Question ? QMessageBox::StandardButton(answer) : QMessageBox::Ok;
+        });
+        Editor e;
+        e.select(e.categories(), 0);
+        e.answerFileDialog(path);
+        e.clickFileButton("import");
+
+        QVERIFY(!m_messages->requests().isEmpty());
+        const MessageBox::Request &question = m_messages->requests().first();
+        QCOMPARE(question.text, QString("Make a new category of the affirmations in Mine.txt, or add them to \"Health\"?"));
+        QCOMPARE(question.buttonTexts, (QList<std::pair<QMessageBox::StandardButton, QString>>{
+                                           {QMessageBox::Yes, "New Category"}, {QMessageBox::No, "Add to Selected"}}));
+        QCOMPARE(rowsOf(e.dialog.list()), after);
+        QCOMPARE(m_messages->requests().size(), answer == QMessageBox::Cancel ? 1 : 2);
+        if (answer == QMessageBox::No)
+            QCOMPARE(texts(e.affirmations()), (QStringList{"Health1", "Health2", "Health3", "one", "two"}));
+    }
+
+    // A full library takes no new category; a file that cannot be read is named in the message.
+    void importRefused()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Mine.txt");
+        QVERIFY(writeWholeFile(path, "one\ntwo\n"));
+        {
+            Editor e(categories(100, 1));
+            e.answerFileDialog(path);
+            e.clickFileButton("import");
+            QCOMPARE(m_messages->requests().size(), 1);
+            QCOMPARE(m_messages->requests().first().text,
+                     QString("Nothing was imported.\n\n2 lines were left out:\n"
+                             "2 had no category to go into: the library holds at most 100 categories."));
+            QCOMPARE(rowsOf(e.dialog.list()), categories(100, 1));
+        }
+        m_messages->clear();
+        {
+            Editor e;
+            QVERIFY(QFile::setPermissions(path, {}));
+            const bool unreadable = !QFile(path).open(QIODevice::ReadOnly);
+            e.answerFileDialog(path);
+            e.clickFileButton("import");
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+            if (!unreadable)
+                QSKIP("this user reads files without read permission");
+            QCOMPARE(m_messages->requests().size(), 1);
+            QCOMPARE(m_messages->requests().first().text, "Access to " + path + " was denied.");
+            QCOMPARE(rowsOf(e.dialog.list()), kLibrary);
+        }
+    }
+
+    // The import is one edit among the others: Cancel drops it, OK hands it over.
+    void importUndoneByCancel_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("OK") << true;
+    }
+    void importUndoneByCancel()
+    {
+        QFETCH(bool, ok);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Mine.txt");
+        QVERIFY(writeWholeFile(path, "one\n"));
+        CFlashLibrary::LibraryTable library = tableOf(kLibrary);
+        CListEditDlg editor(library);
+        QTimer::singleShot(0, &editor, [&] {
+            answerNextModal<QFileDialog>(&editor, [&](QFileDialog *chooser) {
+                chooser->selectFile(path);
+                static_cast<QDialog *>(chooser)->accept();
+            });
+            QTest::mouseClick(editor.findChild<QPushButton *>("import"), Qt::LeftButton);
+            QTest::mouseClick(editor.findChild<QWidget *>(ok ? "ok" : "cancel"), Qt::LeftButton);
+            if (editor.isVisible())
+                editor.done(-1);
+        });
+        if (editor.exec() == QDialog::Accepted)
+            library = editor.list();
+        const Rows imported = kLibrary + Rows{{"Mine", "one"}};
+        QCOMPARE(rowsOf(library), ok ? imported : kLibrary);
+    }
+
+    // Export writes the selected category's texts, one per line, as UTF-8; Import reads that
+    // file back as the same texts, in a category named after it.
+    void exportReadBackByImport()
+    {
+        const Rows rows{{"Other", "x"}, {"Calm", "I am calm", " blanks ", "Caf\xE9", "S\xC3\xBC\xC3\x9F"}};
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Calm.txt");
+        QVERIFY(writeWholeFile(path, "earlier, longer contents\n"));
+        Editor e(rows);
+        e.select(e.categories(), 1);
+        e.answerFileDialog(path);
+        e.clickFileButton("export");
+        QCOMPARE(e.fileDialogs, QList<QFileDialog::AcceptMode>{QFileDialog::AcceptSave});
+        QVERIFY(m_messages->requests().isEmpty());
+        QCOMPARE(readWholeFile(path), QByteArray("I am calm\n blanks \nCaf\xC3\xA9\nS\xC3\xBC\xC3\x9F\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Calm.txt"});
+
+        e.select(e.categories(), 0);
+        m_messages.emplace([](const MessageBox::Request &request) {
+            return request.icon == QMessageBox::Question ? QMessageBox::Yes : QMessageBox::Ok;
+        });
+        e.answerFileDialog(path);
+        e.clickFileButton("import");
+        const QStringList shown = texts(e.affirmations());
+        QCOMPARE(texts(e.categories()), (QStringList{"Other", "Calm", "Calm"}));
+        e.select(e.categories(), 1);
+        QCOMPARE(texts(e.affirmations()), QStringList(shown));
+        QCOMPARE(rowsOf(e.dialog.list())[2], (QByteArrayList{"Calm", "I am calm", " blanks ", "Caf\xC3\xA9", "S\xC3\xBC\xC3\x9F"}));
+    }
+
+    // Export needs a category, as adding an affirmation does; a file that cannot be written is
+    // reported with its file-error text.
+    void exportRefused()
+    {
+        Editor e;
+        e.clickFileButton("export");
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().text, QString("Please select category"));
+        QVERIFY(e.fileDialogs.isEmpty());
+
+        m_messages->clear();
+        QTemporaryDir folder;
+        const QString path = folder.filePath("no folder/Health.txt");
+        e.select(e.categories(), 0);
+        e.answerFileDialog(path);
+        e.clickFileButton("export");
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().icon, QMessageBox::Critical);
+        QVERIFY2(m_messages->requests().first().text.contains(path), qPrintable(m_messages->requests().first().text));
+    }
+
     void everyControlHasAnAccessibleName()
     {
         Editor e;
@@ -460,7 +713,7 @@ private slots:
                     controls << w;
             }
         }
-        QCOMPARE(controls.size(), 1 + 10 + 5);
+        QCOMPARE(controls.size(), 1 + 12 + 5);
         for (QWidget *control : controls)
             QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
     }

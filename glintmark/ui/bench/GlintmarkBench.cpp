@@ -2,6 +2,8 @@
 //   start-up with a full library (100 categories of 99 affirmations) until the window is on
 //   screen, both as a new process and as the window alone;
 //   Start with all 9,900 affirmations ticked until the overlay runs;
+//   a new process started with --start until its first flash is mapped;
+//   the import of plain-text lists of 10,000 and 100,000 lines;
 //   the program's processor load while it flashes every 300 ms, without and with a compositor.
 //
 //   glintmark_bench [--seconds N]
@@ -12,6 +14,7 @@
 #include "FlashDlg.h"
 #include "FlashLibrary.h"
 #include "MessageBox.h"
+#include "PlainTextList.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -182,6 +185,81 @@ void measureProcessStartUp(const QString &folder)
     std::printf(")\n");
 }
 
+// From the start of a new process with --start, as the session starts it, to the first flash
+// mapped on the server, on a portable copy with a full library that flashes for 50 ms.
+void measureStartToFirstFlash(const QString &folder)
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        std::printf("--start to first flash: no X connection\n");
+        xcb_disconnect(connection);
+        return;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_request_check(connection, xcb_change_window_attributes_checked(connection, root, XCB_CW_EVENT_MASK, &mask));
+    const QString exe = QDir(folder).filePath(QStringLiteral("glintmark"));
+    QTemporaryDir config;
+    std::vector<double> times;
+    for (int run = 0; run < 5; ++run) {
+        if (!writeFullLibrary(folder, 0, 2))
+            break;
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        program.setProcessEnvironment(environment);
+        while (xcb_generic_event_t *event = xcb_poll_for_event(connection))
+            std::free(event);
+        QElapsedTimer clock;
+        clock.start();
+        program.start(exe, {QStringLiteral("--start")});
+        bool flashed = false;
+        while (!flashed && clock.elapsed() < 20000) {
+            xcb_generic_event_t *event = xcb_poll_for_event(connection);
+            if (!event) {
+                QThread::usleep(200);
+                continue;
+            }
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY)
+                flashed = reinterpret_cast<xcb_map_notify_event_t *>(event)->override_redirect;
+            std::free(event);
+        }
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+        program.kill();
+        program.waitForFinished();
+    }
+    xcb_disconnect(connection);
+    std::printf("process start with --start to the first flash mapped, full library: median %.0f ms (runs:",
+                median(times));
+    for (double t : times)
+        std::printf(" %.0f", t);
+    std::printf(")\n");
+}
+
+// An import of a plain-text list as a new category, into a full library but for one row.
+void measureImport(int lines)
+{
+    QByteArray file;
+    for (int i = 0; i < lines; ++i)
+        file += QByteArray(kPhrases[i % std::size(kPhrases)]) + " (" + QByteArray::number(i) + ")\r\n";
+    CFlashLibrary::LibraryTable full{};
+    for (int c = 0; c < 99; ++c)
+        for (int a = 0; a < 100; ++a)
+            full[c][a] = "Category " + QByteArray::number(c) + " text " + QByteArray::number(a);
+    std::vector<double> times;
+    for (int run = 0; run < 7; ++run) {
+        CFlashLibrary::LibraryTable table = full;
+        QElapsedTimer clock;
+        clock.start();
+        const PlainTextList::ImportResult result = PlainTextList::importAsNewCategory(table, "Imported", file);
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+        if (result.imported != 99)
+            std::printf("import of %d lines took %d\n", lines, result.imported);
+    }
+    std::printf("import of a %d-line list (%.1f MB): median %.1f ms\n", lines, double(file.size()) / 1e6, median(times));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -206,6 +284,9 @@ int main(int argc, char *argv[])
     const QStringList folders{dir.path(), dir.filePath("user"), dir.filePath("share")};
 
     measureProcessStartUp(dir.path());
+    measureStartToFirstFlash(dir.path());
+    measureImport(10000);
+    measureImport(100000);
 
     std::vector<double> made, shown;
     for (int run = 0; run < 5; ++run) {

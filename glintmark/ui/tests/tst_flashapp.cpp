@@ -4,7 +4,9 @@
 #include "CListEditDlg.h"
 #include "FlashApp.h"
 #include "FlashDlg.h"
+#include "FlashNotice.h"
 #include "MessageBoxRecorder.h"
+#include "SessionStart.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -88,6 +91,56 @@ private slots:
         QCOMPARE(messages.requests().size(), 2);
         QCOMPARE(QFileInfo(dir.filePath("check.txt")).size(), 10000);
         QCOMPARE(QFileInfo(dir.filePath("font.dat")).size(), 44);
+    }
+
+    // Flashing from the start, as Start would: asked on the command line, or chosen once with
+    // "Start flashing when started"; neither, and the window waits for the user.
+    void startsFlashingWhenAsked_data()
+    {
+        QTest::addColumn<bool>("commandLine");
+        QTest::addColumn<bool>("choice");
+        QTest::newRow("neither") << false << false;
+        QTest::newRow("--start") << true << false;
+        QTest::newRow("Start flashing when started") << false << true;
+        QTest::newRow("both") << true << true;
+    }
+    void startsFlashingWhenAsked()
+    {
+        QFETCH(bool, commandLine);
+        QFETCH(bool, choice);
+        QTemporaryDir dir;
+        QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QSettings().setValue(kShortDisplayNoticeSetting, true);
+        writeStartFlashing(choice);
+        QVERIFY(writeWholeFile(dir.filePath("List.txt"), "Calm;I breathe;"));
+        QByteArray ticks(10000, '\0');
+        ticks[1] = 1;
+        QVERIFY(writeWholeFile(dir.filePath("check.txt"), ticks));
+        const MessageBoxRecorder messages;
+
+        std::optional<bool> flashingOnceUp;
+        const QObject stepsOfThisTest;
+        QTimer::singleShot(0, &stepsOfThisTest, [&] {
+            if (!shownMainWindowOrEndTheRun())
+                return;
+            // After what the application itself queued once the window was shown.
+            QTimer::singleShot(0, &stepsOfThisTest, [&] {
+                CFlashDlg *window = shownMainWindowOrEndTheRun();
+                if (!window)
+                    return;
+                flashingOnceUp = window->isFlashing() && window->overlay();
+                window->findChild<QPushButton *>(QStringLiteral("exit"))->click();
+            });
+        });
+        auto *app = static_cast<CFlashApp *>(qApp);
+        app->setStartRequest({.startFlashing = commandLine});
+        QCOMPARE(app->InitInstance({dir.path(), dir.filePath("user"), dir.filePath("share")}), 0);
+        app->setStartRequest({});
+        QCOMPARE(flashingOnceUp, std::optional<bool>(commandLine || choice));
+        // Only "font.dat" was missing: no refusal, no notice.
+        QCOMPARE(messages.requests().size(), 1);
+        QVERIFY(messages.requests().first().text.endsWith(QStringLiteral("font.dat was not found.")));
     }
 
     // Ended from outside, the program writes its files as leaving does and asks nothing, also

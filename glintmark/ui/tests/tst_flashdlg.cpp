@@ -11,6 +11,7 @@
 #include "FlashScreenSetting.h"
 #include "Font.h"
 #include "FontRecords.h"
+#include "SessionStart.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
 #include "TestFiles.h"
@@ -20,6 +21,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -28,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +38,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -209,6 +213,9 @@ private slots:
         // The short-display notice would come up at every Start with 10 ms.
         QSettings().setValue(kShortDisplayNoticeSetting, true);
         QSettings().remove(kFlashScreenSetting);
+        QSettings().remove(kStartFlashingSetting);
+        m_configHome.emplace();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_configHome->path()));
     }
     void cleanup() { m_messages.reset(); }
 
@@ -889,6 +896,104 @@ private slots:
         QVERIFY(w.dialog->isVisible());
     }
 
+    // "Start with the desktop session" and "Start flashing when started": after the icon's own
+    // entries, and in the window's own menu, one action each showing what is stored.
+    void startChoicesInBothMenus()
+    {
+        Window w;
+        w.show();
+        auto *trayMenu = w.child<QMenu>("trayMenu");
+        QStringList entries;
+        for (const QAction *action : trayMenu->actions())
+            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(entries, (QStringList{"Show Dialog", "-", "Exit", "-", "Start with the desktop session",
+                                       "Start flashing when started"}));
+        auto *sessionStart = w.child<QAction>("sessionStart");
+        auto *startFlashing = w.child<QAction>("startFlashing");
+        QVERIFY(sessionStart->isCheckable() && startFlashing->isCheckable());
+        QVERIFY(!sessionStart->isChecked() && !startFlashing->isChecked());
+
+        // The window's menu, as a right click on the window brings it up.
+        QStringList windowEntries;
+        bool shownChecked = false;
+        const QObject step;
+        QTimer::singleShot(0, &step, [&] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (const QAction *action : menu->actions())
+                    windowEntries << action->text();
+                shownChecked = menu->actions().value(0) && menu->actions().value(0)->isChecked();
+                menu->close();
+            }
+        });
+        // Made by another Glintmark meanwhile: the menu shows it.
+        QVERIFY(writeAutostartEntry(QStringLiteral("/elsewhere/glintmark")) == std::nullopt);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), w.dialog->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.dialog.get(), &rightClick);
+        QCOMPARE(windowEntries, (QStringList{"Start with the desktop session", "Start flashing when started"}));
+        QVERIFY(shownChecked);
+
+        // Chosen off, then on: the entry goes and comes back, running this program.
+        sessionStart->trigger();
+        QVERIFY(!QFileInfo::exists(autostartEntryPath()));
+        QVERIFY(!sessionStart->isChecked());
+        sessionStart->trigger();
+        QVERIFY(sessionStart->isChecked());
+        QCOMPARE(readWholeFile(autostartEntryPath()), autostartEntry(QCoreApplication::applicationFilePath()));
+
+        // Removed from outside: the icon's menu shows it when it opens.
+        QVERIFY(QFile::remove(autostartEntryPath()));
+        emit trayMenu->aboutToShow();
+        QVERIFY(!sessionStart->isChecked());
+
+        startFlashing->trigger();
+        QVERIFY(startFlashing->isChecked());
+        QCOMPARE(QSettings().value(kStartFlashingSetting).toBool(), true);
+        startFlashing->trigger();
+        QCOMPARE(QSettings().value(kStartFlashingSetting).toBool(), false);
+        QVERIFY(m_messages->requests().isEmpty());
+
+        // A folder the entry cannot go into: the file-error text, and the choice stays off.
+        const QString folder = QFileInfo(autostartEntryPath()).absolutePath();
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(writeWholeFile(folder, "a file, not a folder"));
+        sessionStart->trigger();
+        QVERIFY(!sessionStart->isChecked());
+        QCOMPARE(m_messages->requests().size(), 1);
+        QCOMPARE(m_messages->requests().first().icon, QMessageBox::Critical);
+        QVERIFY(m_messages->requests().first().text.contains(autostartEntryPath()));
+    }
+
+    // What --start and --minimized do once the window is up: Start, with its refusal, and
+    // minimising (without a notification area here, in the task bar).
+    void startAsAsked_data()
+    {
+        QTest::addColumn<bool>("startFlashing");
+        QTest::addColumn<bool>("minimized");
+        QTest::addColumn<bool>("ticks");
+        QTest::newRow("--start") << true << false << true;
+        QTest::newRow("--start, nothing ticked") << true << false << false;
+        QTest::newRow("--minimized") << false << true << true;
+        QTest::newRow("--start --minimized") << true << true << true;
+    }
+    void startAsAsked()
+    {
+        QFETCH(bool, startFlashing);
+        QFETCH(bool, minimized);
+        QFETCH(bool, ticks);
+        Window w(kList, ticks ? listTicks() : QByteArray(10000, '\0'));
+        w.show();
+        w.dialog->StartAsAsked({.startFlashing = startFlashing, .minimized = minimized});
+        QCOMPARE(w.dialog->isFlashing(), startFlashing && ticks);
+        QCOMPARE(w.overlays.size(), startFlashing && ticks ? 1 : 0);
+        if (startFlashing && ticks)
+            QCOMPARE(w.overlays.first().texts, (QByteArrayList{"I am calm", "I eat well", "I finish", "I smile"}));
+        QCOMPARE(m_messages->requests().size(), startFlashing && !ticks ? 1 : 0);
+        if (startFlashing && !ticks)
+            QCOMPARE(m_messages->requests().first().text, QStringLiteral("Select at least one affirmation"));
+        QTRY_COMPARE(w.dialog->isMinimized(), minimized);
+        QVERIFY(w.dialog->isVisible());
+    }
+
     void lookAndAccessibility()
     {
         Window w;
@@ -929,6 +1034,7 @@ private slots:
 
 private:
     QTemporaryDir m_settingsDir;
+    std::optional<QTemporaryDir> m_configHome;
     std::optional<MessageBoxRecorder> m_messages;
     QList<QUrl> m_openedUrls;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;

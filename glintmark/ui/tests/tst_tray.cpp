@@ -131,15 +131,17 @@ std::optional<int> panelMenuHeight()
     return menu ? std::optional<int>(menu->height()) : std::nullopt;
 }
 
-// Clicks an entry of the icon's menu: "Show Dialog" at the top, "Exit" at the bottom, a
-// separator between them. A click, unlike a key, reaches the menu even when a busy panel has
-// mapped it but not yet taken the keyboard.
+// Clicks an entry of the icon's menu. From the top it holds "Show Dialog", a separator, "Exit",
+// a separator, and the two start choices; the panel draws the entries of one height and each
+// separator at less than half of that, so the first entry lies in the top eighth of the menu and
+// "Exit" around 40% of the way down. A click, unlike a key, reaches the menu even when a busy
+// panel has mapped it but not yet taken the keyboard.
 enum class ItemMenuEntry { ShowDialog, Exit };
 void clickItemMenuEntry(ItemMenuEntry entry)
 {
     const QRect menu = panelMenu().value_or(QRect());
-    const int y = entry == ItemMenuEntry::ShowDialog ? menu.top() + menu.height() / 5 : menu.bottom() - menu.height() / 5;
-    X11Desktop::click(QPoint(menu.center().x(), y), 1);
+    const double down = entry == ItemMenuEntry::ShowDialog ? 0.13 : 0.40;
+    X11Desktop::click(QPoint(menu.center().x(), menu.top() + int(menu.height() * down)), 1);
 }
 
 bool panelMenuShown()
@@ -147,11 +149,11 @@ bool panelMenuShown()
     return panelMenuHeight().has_value();
 }
 
-// The icon's menu holds two entries and a separator; the panel's own menu for its notification
-// area has a title and four entries, twice as tall.
+// The icon's menu holds four entries and two separators (110 pixels tall on the test display);
+// the panel's own menu for its notification area has a title and four entries (136 pixels).
 bool itemMenuShown()
 {
-    constexpr int kTallestItemMenu = 100;
+    constexpr int kTallestItemMenu = 125;
     const std::optional<int> height = panelMenuHeight();
     return height && *height < kTallestItemMenu;
 }
