@@ -8,6 +8,7 @@
 #include "FileBytes.h"
 #include "MessageBox.h"
 #include "Program.h"
+#include "OpenDialogs.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
 #include "WavExport.h"
@@ -498,6 +499,8 @@ void CBeatDlg::showTimeLeft()
 
 void CBeatDlg::OnExit()
 {
+    // Exit and Quit end the program even while a box or dialog waits for an answer.
+    dismissOpenDialogs(this);
     const bool wasPlaying = m_bPlaying;
     m_bPlaying = false;
     m_bConnecting = false;

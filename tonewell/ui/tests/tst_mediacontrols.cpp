@@ -19,7 +19,12 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QAccessible>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QSignalSpy>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -334,6 +339,71 @@ private slots:
         QTRY_COMPARE(mixerStream().volumes, (QList<int>{26214, 26214}));
         QCOMPARE(client.volumes.size(), 1);
         QVERIFY(boxes.requests().isEmpty());
+    }
+
+    // Quit from the media controls, or Exit pressed through the accessibility interface (as a
+    // screen reader presses it), ends the window while a box or dialog waits for an answer: the
+    // box closes as if dismissed and its modal loop returns, so the program can end.
+    void quitAndExitEndWithABoxOpen_data()
+    {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<bool>("quit");
+        for (const bool quit : {true, false}) {
+            const char *how = quit ? "Quit from the media controls" : "Exit through accessibility";
+            QTest::addRow("%s, the sound server's error box", how) << "error" << quit;
+            QTest::addRow("%s, the About box", how) << "about" << quit;
+        }
+    }
+    void quitAndExitEndWithABoxOpen()
+    {
+        QFETCH(QString, open);
+        QFETCH(bool, quit);
+        Player player; // real boxes, with modal loops of their own
+        player.dialog->show();
+        QSignalSpy finished(player.dialog.get(), &QDialog::finished);
+        QString waiting;
+        bool closedAtOnce = false;
+        QElapsedTimer sinceAnswer;
+        QTimer watch;
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!waiting.isEmpty()) {
+                // A screen reader's press clicks the button a moment later, as a real click would.
+                if (!modal && sinceAnswer.elapsed() < 3000)
+                    closedAtOnce = true;
+                return;
+            }
+            if (!modal || modal == player.dialog.get())
+                return;
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            waiting = box ? box->text() : modal->windowTitle();
+            // Left open, it would hold the test: closed for the test later, which then fails.
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                QTimer::singleShot(10000, dialog, &QDialog::reject);
+            if (quit) {
+                player.client->call(MprisService::kRootInterface, "Quit");
+            } else {
+                QAccessibleInterface *exit = QAccessible::queryAccessibleInterface(player.child<QPushButton>("exit"));
+                exit->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            }
+            sinceAnswer.start();
+        });
+        watch.start();
+        if (open == "error") {
+            player.server.kill();
+            QCOMPARE(player.client->player("Play").type(), QDBusMessage::ReplyMessage);
+            QTRY_COMPARE(finished.size(), 1);
+            QCOMPARE(waiting, QString("ERROR: Can't open the SoundServer."));
+        } else {
+            player.dialog->OnSysCommand(CBeatDlg::kIdmAboutBox);
+            QTRY_COMPARE(finished.size(), 1);
+            QVERIFY2(waiting.contains("Tonewell"), qPrintable(waiting));
+        }
+        QTRY_VERIFY(closedAtOnce);
+        QVERIFY(!player.dialog->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(!player.dialog->isPlaying());
     }
 
     void holdEndsWithPlayback_data()
