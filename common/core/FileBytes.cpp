@@ -18,14 +18,9 @@ FileError errorFor(const QString &path, int errorCode, int fallback)
     return FileError{errorCode != 0 ? errorCode : fallback, QFileInfo(path).absoluteFilePath()};
 }
 
-bool isStandardOutput(const QString &name)
-{
-    return name == QLatin1String(kStandardOutputName);
-}
-
 QString shownName(const QString &name)
 {
-    return isStandardOutput(name) ? QStringLiteral("standard output") : QFileInfo(name).absoluteFilePath();
+    return namesStandardOutput(name) ? QStringLiteral("standard output") : QFileInfo(name).absoluteFilePath();
 }
 
 bool writeAll(int fd, const char *data, qint64 size)
@@ -59,9 +54,14 @@ StreamedSave streamInto(int fd, const QString &name, const SaveProducer &produce
 
 } // namespace
 
+bool namesStandardOutput(const QString &name)
+{
+    return name == QLatin1String(kStandardOutputName) || name == QLatin1String("/dev/stdout");
+}
+
 Destination destinationOf(const QString &name)
 {
-    if (isStandardOutput(name))
+    if (namesStandardOutput(name))
         return ::isatty(STDOUT_FILENO) == 1 ? Destination::Terminal : Destination::Stream;
     struct stat status;
     if (::stat(QFile::encodeName(name).constData(), &status) != 0 || S_ISREG(status.st_mode)
@@ -91,7 +91,7 @@ StreamedSave saveToDestination(const QString &name, const SaveProducer &produce)
     case Destination::Stream:
         break;
     }
-    if (isStandardOutput(name))
+    if (namesStandardOutput(name))
         return streamInto(STDOUT_FILENO, name, produce);
     errno = 0;
     // Never created, never truncated: the FIFO or device stays what it is.

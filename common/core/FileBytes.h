@@ -47,6 +47,9 @@ struct StreamedSave
 // on a terminal only garble it, and other kinds of file (a block device, a socket) are no place
 // for them either.
 inline constexpr char kStandardOutputName[] = "-";
+// "-", or /dev/stdout: written through the descriptor the program was given, at its place (a
+// file opened for appending is appended to), whatever it is.
+[[nodiscard]] bool namesStandardOutput(const QString &name);
 
 enum class Destination {
     AtomicFile,

@@ -115,7 +115,7 @@ int runExportCommand(const QCommandLineParser &parser, const QString &called, co
     }
     const Destination kind = destinationOf(destination);
     if (kind == Destination::Terminal) {
-        const QString shown = destination == QLatin1String(kStandardOutputName) ? QStringLiteral("Standard output")
+        const QString shown = namesStandardOutput(destination) ? QStringLiteral("Standard output")
                                                                                 : shownDestination;
         printError(prefix + QStringLiteral("%1 is a terminal, where sound shows as garbage. Name a file, or send "
                                            "the sound into a program: --export - | aplay\n")

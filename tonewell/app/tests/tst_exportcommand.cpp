@@ -259,11 +259,18 @@ private slots:
 
     // "-" is standard output; here a pipe into this test, as into sox or aplay. The bytes are the
     // file's, header first, and the reader gets them while the rest is still being made.
+    void writesIntoAPipe_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("-") << "-";
+        QTest::newRow("/dev/stdout") << "/dev/stdout";
+    }
     void writesIntoAPipe()
     {
+        QFETCH(QString, name);
         const QByteArray expected = exportedFile({"--fade-out"});
         QCOMPARE(expected.size(), 44 + 60 * 44100 * 4);
-        const Run run = runTonewell({"--export", "-", "--minutes", "1", "--fade-out"});
+        const Run run = runTonewell({"--export", name, "--minutes", "1", "--fade-out"});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.err, QByteArray());
         QVERIFY(run.out == expected);
