@@ -40,6 +40,29 @@ struct StreamedSave
 // up or fails leaves the previous file (or no file) and no temporary file behind.
 [[nodiscard]] StreamedSave saveFileAtomically(const QString &path, const SaveProducer &produce);
 
+// Where a command line sends what it makes. "-" is standard output, and a FIFO or a character
+// device is written straight through, in order, and never replaced: a reader on the other end
+// gets the bytes as they come, and nothing is left to clean up when the writing stops half-way.
+// Anything else (a regular file, a new name) is saved atomically as above. Sound or other bytes
+// on a terminal only garble it, and other kinds of file (a block device, a socket) are no place
+// for them either.
+inline constexpr char kStandardOutputName[] = "-";
+// "-", or /dev/stdout: written through the descriptor the program was given, at its place (a
+// file opened for appending is appended to), whatever it is.
+[[nodiscard]] bool namesStandardOutput(const QString &name);
+
+enum class Destination {
+    AtomicFile,
+    Stream,
+    Terminal,
+    Unsupported,
+};
+[[nodiscard]] Destination destinationOf(const QString &name);
+
+// Writes to `name` as destinationOf() says; a terminal fails with ENOTTY and an unsupported
+// file with ENODEV, before anything is written. Errors name standard output "standard output".
+[[nodiscard]] StreamedSave saveToDestination(const QString &name, const SaveProducer &produce);
+
 // A save that would grow a file past the process's file-size limit (ulimit -f) then fails like
 // a full disk, instead of the signal for it ending the program with the day's work unsaved.
 // Called once, at start.

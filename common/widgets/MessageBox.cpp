@@ -20,6 +20,9 @@ bool g_unattended = false;
 // The boxes waiting for an answer now, innermost last.
 QList<QPointer<QMessageBox>> g_openBoxes;
 
+// Set on a box that was closed for the user, who then answered nothing.
+constexpr char kDismissedProperty[] = "dismissedForTheUser";
+
 // What a user who only dismisses the box would answer.
 QMessageBox::StandardButton dismissal(const Request &request)
 {
@@ -65,7 +68,8 @@ QMessageBox::StandardButton show(const Request &request)
     g_openBoxes.append(&box);
     const int result = box.exec();
     g_openBoxes.removeAll(&box);
-    const auto answer = g_unattended ? dismissal(request) : static_cast<QMessageBox::StandardButton>(result);
+    const bool dismissed = g_unattended || box.property(kDismissedProperty).toBool();
+    const auto answer = dismissed ? dismissal(request) : static_cast<QMessageBox::StandardButton>(result);
     if (request.checked && box.checkBox())
         *request.checked = box.checkBox()->isChecked();
     return answer;
@@ -85,15 +89,21 @@ void setHandler(Handler handler)
     installedHandler() = std::move(handler);
 }
 
+void dismissOpenBoxes()
+{
+    for (const QPointer<QMessageBox> &box : std::as_const(g_openBoxes)) {
+        if (box) {
+            box->setProperty(kDismissedProperty, true);
+            box->done(QMessageBox::NoButton);
+        }
+    }
+}
+
 void setUnattended(bool unattended)
 {
     g_unattended = unattended;
-    if (!unattended)
-        return;
-    for (const QPointer<QMessageBox> &box : std::as_const(g_openBoxes)) {
-        if (box)
-            box->done(QMessageBox::NoButton);
-    }
+    if (unattended)
+        dismissOpenBoxes();
 }
 
 bool isUnattended()

@@ -45,6 +45,9 @@ void showFileError(QWidget *parent, const QString &programName, const FileError 
 // Replaces the dialog with `handler` until it is reset with an empty one.
 void setHandler(Handler handler);
 
+// Closes the boxes open now as a user who only dismisses them would; later boxes show as usual.
+void dismissOpenBoxes();
+
 // Nobody is there to answer (the program is being ended from outside): boxes open now close,
 // later ones are not shown but written to standard error, and all are answered as a user who
 // only dismisses them would.

@@ -12,6 +12,7 @@
 #include "FlashScreenSetting.h"
 #include "Font.h"
 #include "MessageBox.h"
+#include "OpenDialogs.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -525,6 +526,9 @@ void CFlashDlg::EndDialog()
 
 void CFlashDlg::OnCancel()
 {
+    // Exit ends the program even while a box or dialog waits for an answer (through the tray's
+    // menu or a screen reader): they close as if cancelled, and what they held back is saved.
+    dismissOpenDialogs(this);
     if (const std::optional<FileError> error = WriteFiles()) {
         const QMessageBox::StandardButton answer = MessageBox::show(
             {.parent = this,
@@ -557,11 +561,7 @@ void CFlashDlg::EndWithoutAsking()
     // Whatever waits for an answer now waits for nobody: open dialogs close as if cancelled, and
     // what would still ask goes to standard error.
     MessageBox::setUnattended(true);
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *dialog = qobject_cast<QDialog *>(widget);
-        if (dialog && dialog != this && dialog->isVisible() && dialog->isModal())
-            dialog->reject();
-    }
+    dismissOpenDialogs(this);
     SaveWithoutAsking();
     EndDialog();
 }

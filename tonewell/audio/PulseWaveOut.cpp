@@ -5,6 +5,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -33,6 +34,13 @@ using Operation = std::unique_ptr<pa_operation, OperationDeleter>;
 void logPulseError(pa_context *context, const char *what)
 {
     qCWarning(lcTonewell, "%s: %s", what, pa_strerror(pa_context_errno(context)));
+}
+
+pa_cvolume serverVolume(double volume, std::uint8_t channels)
+{
+    pa_cvolume levels;
+    pa_cvolume_set(&levels, channels, static_cast<pa_volume_t>(std::lround(volume * PA_VOLUME_NORM)));
+    return levels;
 }
 
 } // namespace
@@ -179,7 +187,10 @@ bool PulseWaveOut::openStream(const WaveFormat &format, pa_proplist *properties)
     attr.fragsize = static_cast<std::uint32_t>(-1);
     // No latency adjustment: the server would then shrink its own buffer to the latency asked
     // for, and a sink's latency is not what the stream wants to hold.
-    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0) {
+    m_channels = spec.channels;
+    const pa_cvolume chosen = serverVolume(volume(), spec.channels);
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS,
+                                   m_volumeChosen ? &chosen : nullptr, nullptr) < 0) {
         logPulseError(m_context, "cannot start a playback stream on the sound server");
         return false;
     }
@@ -188,6 +199,7 @@ bool PulseWaveOut::openStream(const WaveFormat &format, pa_proplist *properties)
                                    kConnectTimeoutMs);
     if (pa_stream_get_state(m_stream) == PA_STREAM_READY) {
         noteGrantedBuffer(spec);
+        followVolume();
         return true;
     }
     if (m_abandoned)
@@ -197,6 +209,60 @@ bool PulseWaveOut::openStream(const WaveFormat &format, pa_proplist *properties)
     else
         qCWarning(lcTonewell, "the sound server did not set up the playback stream within %u ms", kConnectTimeoutMs);
     return false;
+}
+
+void PulseWaveOut::followVolume()
+{
+    const auto onServerEvent = [](pa_context *context, pa_subscription_event_type_t event, std::uint32_t index,
+                                  void *self) {
+        auto *device = static_cast<PulseWaveOut *>(self);
+        const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+        const auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+        if (facility != PA_SUBSCRIPTION_EVENT_SINK_INPUT || type != PA_SUBSCRIPTION_EVENT_CHANGE
+            || !device->m_stream || index != pa_stream_get_index(device->m_stream))
+            return;
+        const Operation ask(pa_context_get_sink_input_info(context, index, &PulseWaveOut::onStreamVolume, self));
+        if (!ask)
+            logPulseError(context, "cannot learn the stream's volume");
+    };
+    pa_context_set_subscribe_callback(m_context, onServerEvent, this);
+    const Operation subscribe(pa_context_subscribe(m_context, PA_SUBSCRIPTION_MASK_SINK_INPUT, nullptr, nullptr));
+    if (!subscribe)
+        logPulseError(m_context, "cannot follow the mixer's volume for the stream");
+    const Operation ask(pa_context_get_sink_input_info(m_context, pa_stream_get_index(m_stream),
+                                                       &PulseWaveOut::onStreamVolume, this));
+    if (!ask)
+        logPulseError(m_context, "cannot learn the stream's volume");
+}
+
+void PulseWaveOut::applyVolume(double volume)
+{
+    m_volumeChosen = true;
+    std::lock_guard lock(m_loopMutex);
+    if (!m_mainloop || !m_started)
+        return;
+    pa_threaded_mainloop_lock(m_mainloop);
+    if (m_ready && m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+        const pa_cvolume levels = serverVolume(volume, m_channels);
+        const Operation set(pa_context_set_sink_input_volume(m_context, pa_stream_get_index(m_stream), &levels,
+                                                             nullptr, nullptr));
+        if (!set)
+            logPulseError(m_context, "cannot set the stream's volume");
+    }
+    pa_threaded_mainloop_unlock(m_mainloop);
+}
+
+void PulseWaveOut::onStreamVolume(pa_context *, const pa_sink_input_info *info, int eol, void *self)
+{
+    if (eol != 0 || !info)
+        return;
+    auto *device = static_cast<PulseWaveOut *>(self);
+    const pa_volume_t level = pa_cvolume_avg(&info->volume);
+    // The server keeps whole steps: a volume set here comes back as the step nearest to it, and
+    // is no change.
+    if (level == serverVolume(device->volume(), 1).values[0])
+        return;
+    device->volumeChangedElsewhere(double(level) / PA_VOLUME_NORM);
 }
 
 void PulseWaveOut::closeDevice()
@@ -351,6 +417,7 @@ void PulseWaveOut::teardown()
     }
     if (m_context) {
         pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
         m_context = nullptr;

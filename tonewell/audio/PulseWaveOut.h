@@ -19,7 +19,7 @@ struct pa_threaded_mainloop;
 // server is asked to hold about four seconds ahead of what is heard (all the sound the stream
 // has ready), so that a busy machine never starves it; Stop drops that at once. What the server
 // refuses, grants too little of, and its going away, is logged in lcTonewell with libpulse's
-// reason.
+// reason. The volume is the stream's own at the server, the one its mixer shows and changes.
 class PulseWaveOut final : public WaveOut
 {
 public:
@@ -49,6 +49,7 @@ protected:
     void haltDevice() override;
     void bufferQueued(const WaveHeader &header) override;
     void abandonDevice() override;
+    void applyVolume(double volume) override;
 
 private:
     static void onContextState(pa_context *context, void *self);
@@ -56,6 +57,11 @@ private:
     static void onStreamWrite(pa_stream *stream, std::size_t bytes, void *self);
     static void onFlushed(pa_stream *stream, int success, void *self);
     static void onUnderflow(pa_stream *stream, void *self);
+    static void onStreamVolume(pa_context *context, const struct pa_sink_input_info *info, int eol, void *self);
+
+    // With the main-loop lock held, once the stream is ready: hears of mixer changes and asks
+    // for the volume the stream has now.
+    void followVolume();
 
     // With the main-loop lock held: wait until the context, then the stream, is ready.
     bool awaitContext();
@@ -83,6 +89,10 @@ private:
     // that fails may fail again at every request for more.
     bool m_lossLogged = false;
     bool m_writeFailureLogged = false;
+    std::uint8_t m_channels = 2;
+    // Set through setVolume() in this run: the next stream starts at it, instead of where the
+    // server would put it (its default, or what the mixer last gave Tonewell).
+    std::atomic<bool> m_volumeChosen{false};
 
     // Guards m_mainloop and m_started against abandon() from another thread.
     mutable std::mutex m_loopMutex;

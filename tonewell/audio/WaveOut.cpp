@@ -206,3 +206,26 @@ void WaveOut::deliverNotices()
         m_changed.notify_all();
     }
 }
+
+void WaveOut::setVolume(double volume)
+{
+    // NaN and negative volumes are silence, as media controls mean them.
+    volume = volume > 0 ? std::min(volume, kFullVolume) : 0.0;
+    m_volume = volume;
+    applyVolume(volume);
+}
+
+void WaveOut::setVolumeObserver(std::function<void(double)> observer)
+{
+    std::lock_guard lock(m_volumeObserverMutex);
+    m_volumeObserver = std::move(observer);
+}
+
+void WaveOut::volumeChangedElsewhere(double volume)
+{
+    if (m_volume.exchange(volume) == volume)
+        return;
+    std::lock_guard lock(m_volumeObserverMutex);
+    if (m_volumeObserver)
+        m_volumeObserver(volume);
+}

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -75,6 +77,15 @@ public:
     // not answer.
     void abandon() { abandonDevice(); }
 
+    // The stream's volume at the sound server, as its mixer shows it: 1.0 is full (100 %), and
+    // nothing louder is asked for. It never scales the samples written, which reach the server
+    // as they were made. Kept while no stream is open, for the next one. Safe from any thread.
+    static constexpr double kFullVolume = 1.0;
+    void setVolume(double volume);
+    double volume() const { return m_volume.load(); }
+    // Told, on a thread of the device's, when the volume changed elsewhere (in the mixer).
+    void setVolumeObserver(std::function<void(double volume)> observer);
+
 protected:
     virtual int openDevice(const WaveFormat &format) = 0;
     virtual void closeDevice() = 0;
@@ -82,6 +93,10 @@ protected:
     // A buffer was queued: a device that pulls data may want to pull now. Called without locks.
     virtual void bufferQueued(const WaveHeader &header) { (void)header; }
     virtual void abandonDevice() {}
+    // The volume was set: a device with a stream on a server passes it on.
+    virtual void applyVolume(double volume) { (void)volume; }
+    // For implementations: the server reports another volume for the stream.
+    void volumeChangedElsewhere(double volume);
 
     // Takes up to maxBytes of queued sound, in order, into dest; buffers taken to their end are
     // reported done. Returns the bytes taken.
@@ -118,4 +133,8 @@ private:
     std::size_t m_frontOffset = 0;
     std::deque<Notice> m_notices;
     std::thread m_noticeThread;
+
+    std::atomic<double> m_volume{kFullVolume};
+    std::mutex m_volumeObserverMutex;
+    std::function<void(double)> m_volumeObserver;
 };

@@ -9,9 +9,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +27,23 @@ void printError(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
+}
+
+// Names from the catalogue or the command line as a terminal can show them: control characters
+// (a NUL byte, an escape sequence, a line break) as \x.. or \u.... instead of what they would do
+// to the terminal or the message.
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            shown += c.unicode() < 0x100 ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                                         : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 // "--minutes 45" and nothing else: digits only, no sign, no spaces, no fraction.
@@ -83,6 +102,32 @@ int runExportCommand(const QCommandLineParser &parser, const QString &called, co
         return kExportFailed;
     }
 
+    const QString destination = parser.value(kExport);
+    if (destination.isEmpty()) {
+        printError(prefix + QStringLiteral("--export needs the name of a file, or - for standard output.\n"));
+        return kExportUsageError;
+    }
+    const QString shownDestination = printable(QDir::toNativeSeparators(QFileInfo(destination).absoluteFilePath()));
+    if (destination.endsWith(QLatin1Char('/')) || QFileInfo(destination).isDir()) {
+        printError(prefix + QStringLiteral("%1 is a folder; --export needs the name of a file in it.\n")
+                                .arg(shownDestination));
+        return kExportUsageError;
+    }
+    const Destination kind = destinationOf(destination);
+    if (kind == Destination::Terminal) {
+        const QString shown = namesStandardOutput(destination) ? QStringLiteral("Standard output")
+                                                                                : shownDestination;
+        printError(prefix + QStringLiteral("%1 is a terminal, where sound shows as garbage. Name a file, or send "
+                                           "the sound into a program: --export - | aplay\n")
+                                .arg(shown));
+        return kExportUsageError;
+    }
+    if (kind == Destination::Unsupported) {
+        printError(prefix + QStringLiteral("%1 is neither a regular file, a FIFO nor a character device.\n")
+                                .arg(shownDestination));
+        return kExportFailed;
+    }
+
     const FileBytes catalogueFile = readFileBytes(cataloguePath);
     if (catalogueFile.error) {
         printError(prefix + catalogueFile.error->message() + QLatin1Char('\n'));
@@ -106,22 +151,33 @@ int runExportCommand(const QCommandLineParser &parser, const QString &called, co
                 chosen = i;
         }
         if (chosen < 0) {
-            printError(prefix + QStringLiteral("%1 has no program named \"%2\". Its programs:\n  %3\n")
-                                    .arg(catalogueName, name, names.join(QStringLiteral("\n  "))));
+            const qsizetype listed = std::min<qsizetype>(names.size(), kListedProgramNames);
+            QString text = QStringLiteral("%1 has no program named \"%2\". Its programs:\n")
+                               .arg(printable(catalogueName), printable(name));
+            for (qsizetype i = 0; i < listed; ++i)
+                text += QStringLiteral("  ") + printable(names[i]) + QLatin1Char('\n');
+            if (names.size() > listed)
+                text += QStringLiteral("  ... and %1 more.\n").arg(names.size() - listed);
+            printError(prefix + text);
             return kExportUsageError;
         }
     }
 
-    // TERM, HUP or INT give the export up, so that no partial file is left behind.
-    TerminationSignals termination;
+    // TERM, HUP or INT give a file's export up, so that no partial file is left behind. A stream
+    // leaves nothing behind, and a reader that stalls must not keep the signal from ending it.
+    std::optional<TerminationSignals> termination;
     int endedBy = 0;
-    QObject::connect(&termination, &TerminationSignals::received, [&](int signalNumber) { endedBy = signalNumber; });
+    if (kind == Destination::AtomicFile) {
+        termination.emplace();
+        QObject::connect(&*termination, &TerminationSignals::received,
+                         [&](int signalNumber) { endedBy = signalNumber; });
+    }
     const bool showProgress = isatty(fileno(stderr)) == 1;
     int shownPercent = -1;
     const ProgramExport program{programs[chosen].m_nBaseHz, programs[chosen].m_nBeatHz, minutes,
                                 parser.isSet(kFadeOut)};
     const ExportOutcome outcome =
-        ExportProgramToWav(parser.value(kExport), program, [&](std::int64_t written, std::int64_t total) {
+        ExportProgramToWav(destination, program, [&](std::int64_t written, std::int64_t total) {
             QCoreApplication::processEvents();
             const int percent = int(written * 100 / total);
             if (showProgress && percent != shownPercent) {

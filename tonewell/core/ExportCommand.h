@@ -9,10 +9,13 @@
 class QCommandLineParser;
 
 // tonewell --export FILE [--program NAME] [--minutes N] [--fade-out]: a program of the
-// catalogue written to a WAV file, without a window.
+// catalogue written to a WAV file, without a window. FILE may be - (standard output), a FIFO or
+// a character device, which get the sound as it is made.
 
 inline constexpr int kDefaultExportMinutes = 20;
 inline constexpr int kMostExportMinutes = 600;
+// An unknown --program lists this many of the catalogue's names, and how many more there are.
+inline constexpr qsizetype kListedProgramNames = 20;
 
 QList<QCommandLineOption> exportCommandOptions();
 

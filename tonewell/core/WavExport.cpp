@@ -60,7 +60,7 @@ ExportOutcome ExportProgramToWav(const QString &path, const ProgramExport &progr
         return {ExportResult::TooLong, std::nullopt};
     const std::int64_t totalFrames = ProgramFrames(program.minutes);
 
-    const StreamedSave save = saveFileAtomically(path, [&](const SaveWriter &write) {
+    const StreamedSave save = saveToDestination(path, [&](const SaveWriter &write) {
         const QByteArray header = WavHeader(totalFrames);
         if (!write(header.constData(), header.size()))
             return false;

@@ -40,7 +40,7 @@ using ExportProgress = std::function<bool(std::int64_t framesWritten, std::int64
 
 enum class ExportResult {
     Written,
-    Cancelled,  // nothing was written: no file, and any earlier file as it was
+    Cancelled,  // nothing was saved: no file, and any earlier file as it was (a stream ends short)
     Failed,     // the same, with the error
     TooLong,    // minutes outside 1 .. kLongestWavMinutes; nothing was touched
 };
@@ -51,7 +51,9 @@ struct ExportOutcome
     std::optional<FileError> error;
 };
 
-// Writes the program to `path`, replacing the file there only once the whole file is safely
-// on the disk.
+// Writes the program to `path`, replacing a file there only once the whole file is safely on
+// the disk; "-" (standard output), a FIFO or a character device get the bytes straight through
+// (see saveToDestination()). The header comes first, with the sizes known in advance, so a
+// program reading a pipe can play it as it comes.
 ExportOutcome ExportProgramToWav(const QString &path, const ProgramExport &program,
                                  const ExportProgress &progress = {});

@@ -56,7 +56,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
     Q_PROPERTY(double Rate READ one WRITE ignoreDouble)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
-    Q_PROPERTY(double Volume READ one WRITE ignoreDouble)
+    Q_PROPERTY(double Volume READ volume WRITE requestVolume)
     Q_PROPERTY(qlonglong Position READ position)
     Q_PROPERTY(double MinimumRate READ one)
     Q_PROPERTY(double MaximumRate READ one)
@@ -78,8 +78,10 @@ public:
     qlonglong position() const { return m_service->positionUs(); }
     bool canPlay() const { return m_service->canPlay(); }
     double one() const { return 1.0; }
-    // The rate is fixed and the volume is the sound server's to set.
+    // The rate is fixed.
     void ignoreDouble(double) {}
+    double volume() const { return m_service->volume(); }
+    void requestVolume(double volume) { emit m_service->volumeRequested(volume > 0 ? volume : 0.0); }
     bool no() const { return false; }
     bool yes() const { return true; }
 
@@ -194,6 +196,14 @@ void MprisService::setPlaying(bool playing)
     if (playing)
         m_playingSince.start();
     announce(kPlayerInterface, {{QStringLiteral("PlaybackStatus"), playbackStatus()}});
+}
+
+void MprisService::setVolume(double volume)
+{
+    if (volume == m_volume)
+        return;
+    m_volume = volume;
+    announce(kPlayerInterface, {{QStringLiteral("Volume"), m_volume}});
 }
 
 void MprisService::setTrack(const Track &track)

@@ -7,7 +7,8 @@
 #include <QVariantMap>
 
 // The player as the desktop's media controls and media keys see it (MPRIS 2): what is chosen,
-// whether it plays, and requests to play, stop, raise the window or quit. The requests are
+// whether it plays, how loud, and requests to play, stop, change the volume, raise the window or
+// quit. The requests are
 // only signalled; whoever owns the player carries them out and reports back the new state.
 class MprisService : public QObject
 {
@@ -41,9 +42,12 @@ public:
 
     void setPlaying(bool playing);
     void setTrack(const Track &track);
+    // The player's volume, 1.0 being full; a change is announced.
+    void setVolume(double volume);
 
     bool isPlaying() const { return m_playing; }
     bool canPlay() const { return m_track.index >= 0; }
+    double volume() const { return m_volume; }
     QString identity() const { return m_identity; }
     QString desktopEntry() const { return m_desktopEntry; }
     QString playbackStatus() const;
@@ -54,6 +58,8 @@ signals:
     void playRequested();
     void stopRequested();
     void raiseRequested();
+    // A media control set the volume (never below 0).
+    void volumeRequested(double volume);
     void quitRequested();
 
 private:
@@ -66,5 +72,6 @@ private:
     QDBusConnection m_bus;
     bool m_playing = false;
     Track m_track;
+    double m_volume = 1.0;
     QElapsedTimer m_playingSince;
 };

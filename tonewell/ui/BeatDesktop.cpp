@@ -37,6 +37,12 @@ CBeatDesktop::CBeatDesktop(CBeatDlg &dialog, QDBusConnection sessionBus, QDBusCo
         m_dialog.activateWindow();
     });
     connect(m_mpris, &MprisService::quitRequested, &dialog, &CBeatDlg::OnExit);
+    m_mpris->setVolume(dialog.streamVolume());
+    connect(m_mpris, &MprisService::volumeRequested, &dialog, [this](double volume) {
+        m_dialog.setStreamVolume(volume);
+        m_mpris->setVolume(m_dialog.streamVolume());
+    });
+    connect(&dialog, &CBeatDlg::streamVolumeChanged, m_mpris, &MprisService::setVolume);
 }
 
 CBeatDesktop::~CBeatDesktop()

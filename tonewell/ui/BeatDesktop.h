@@ -8,7 +8,8 @@ class MprisService;
 class SuspendInhibitor;
 
 // Ties the window to the desktop: its media controls and media keys play and stop it as the
-// Play button does, and suspend waits while it plays.
+// Play button does, their volume is the stream's at the sound server, and suspend waits while
+// it plays.
 class CBeatDesktop : public QObject
 {
     Q_OBJECT

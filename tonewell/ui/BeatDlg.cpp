@@ -8,6 +8,7 @@
 #include "FileBytes.h"
 #include "MessageBox.h"
 #include "Program.h"
+#include "OpenDialogs.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
 #include "WavExport.h"
@@ -90,6 +91,11 @@ CBeatDlg::CBeatDlg(QStringList dataFolders, std::unique_ptr<WaveOut> device, QWi
     m_soundThread.setObjectName(QStringLiteral("sound"));
     m_soundContext->moveToThread(&m_soundThread);
     m_soundThread.start();
+    if (m_device) {
+        m_device->setVolumeObserver([this](double volume) {
+            QMetaObject::invokeMethod(this, [this, volume] { emit streamVolumeChanged(volume); }, Qt::QueuedConnection);
+        });
+    }
     createControls();
     OnInitDialog();
 }
@@ -100,6 +106,17 @@ CBeatDlg::~CBeatDlg()
     shutdownSound();
 }
 
+double CBeatDlg::streamVolume() const
+{
+    return m_device ? m_device->volume() : WaveOut::kFullVolume;
+}
+
+void CBeatDlg::setStreamVolume(double volume)
+{
+    if (m_device)
+        m_device->setVolume(volume);
+}
+
 template <typename Job> void CBeatDlg::onSoundThread(Job job)
 {
     QMetaObject::invokeMethod(m_soundContext, std::move(job), Qt::QueuedConnection);
@@ -108,8 +125,10 @@ template <typename Job> void CBeatDlg::onSoundThread(Job job)
 void CBeatDlg::shutdownSound()
 {
     // The program is ending: a sound server that does not answer is not waited for.
-    if (m_device)
+    if (m_device) {
+        m_device->setVolumeObserver({});
         m_device->abandon();
+    }
     if (m_soundThread.isRunning()) {
         m_soundThread.quit();
         m_soundThread.wait();
@@ -480,6 +499,8 @@ void CBeatDlg::showTimeLeft()
 
 void CBeatDlg::OnExit()
 {
+    // Exit and Quit end the program even while a box or dialog waits for an answer.
+    dismissOpenDialogs(this);
     const bool wasPlaying = m_bPlaying;
     m_bPlaying = false;
     m_bConnecting = false;

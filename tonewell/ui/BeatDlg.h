@@ -67,12 +67,17 @@ public:
     };
     Choice currentChoice() const;
     bool isPlaying() const { return m_bPlaying; }
+    // The stream's volume at the sound server, as the mixer shows it (see WaveOut::setVolume()).
+    double streamVolume() const;
+    void setStreamVolume(double volume);
 
 signals:
     // Playback began (the stream is open) or ended, however it ended.
     void playingChanged(bool playing);
     // What currentChoice() returns changed.
     void choiceChanged();
+    // The volume changed at the sound server: in the mixer, or as the server restored it.
+    void streamVolumeChanged(double volume);
 
 public slots:
     void OnPlay();

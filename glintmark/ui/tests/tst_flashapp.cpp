@@ -9,6 +9,7 @@
 #include "SessionStart.h"
 #include "TestFiles.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
@@ -141,6 +142,66 @@ private slots:
         // Only "font.dat" was missing: no refusal, no notice.
         QCOMPARE(messages.requests().size(), 1);
         QVERIFY(messages.requests().first().text.endsWith(QStringLiteral("font.dat was not found.")));
+    }
+
+    // Exit pressed while a dialog or box waits (through the accessibility interface, as a screen
+    // reader presses it, which no modal dialog holds back) saves and ends the program: the
+    // dialog closes as if cancelled and its modal loop returns.
+    void exitWithADialogOpen_data()
+    {
+        QTest::addColumn<bool>("editor"); // else a message box
+        QTest::newRow("the library editor") << true;
+        QTest::newRow("a message box") << false;
+    }
+    void exitWithADialogOpen()
+    {
+        QFETCH(bool, editor);
+        QTemporaryDir dir;
+        QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QVERIFY(writeWholeFile(dir.filePath("List.txt"), "Calm;I breathe;"));
+        // Answers what start-up reports about the missing files; then real boxes show.
+        std::optional<MessageBoxRecorder> startUp(std::in_place);
+
+        QString waiting;
+        const QObject stepsOfThisTest;
+        QTimer watch;
+        watch.setInterval(20);
+        QObject::connect(&watch, &QTimer::timeout, &stepsOfThisTest, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            CFlashDlg *window = mainWindow();
+            if (!waiting.isEmpty() || !modal || !window)
+                return;
+            waiting = modal->metaObject()->className();
+            auto *exit = window->findChild<QPushButton *>(QStringLiteral("exit"));
+            QAccessible::queryAccessibleInterface(exit)->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
+            // Left open, it would hold the test: closed for the test later, which then fails.
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                QTimer::singleShot(5000, dialog, [dialog, &waiting] {
+                    waiting += " (still open)";
+                    dialog->reject();
+                });
+        });
+        QTimer::singleShot(0, &stepsOfThisTest, [&] {
+            CFlashDlg *window = shownMainWindowOrEndTheRun();
+            if (!window)
+                return;
+            startUp.reset();
+            watch.start();
+            if (editor)
+                window->OnEdit();
+            else
+                MessageBox::show({.parent = window, .title = "Glintmark", .text = "A question"});
+        });
+        auto *app = static_cast<CFlashApp *>(qApp);
+        QCOMPARE(app->InitInstance({dir.path(), dir.filePath("user"), dir.filePath("share")}), 0);
+        // Closed by Exit, not by the test's later rescue.
+        QCOMPARE(waiting, QString(editor ? "CListEditDlg" : "QMessageBox"));
+        QVERIFY(!mainWindow());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(QFileInfo(dir.filePath("check.txt")).size(), 10000);
+        QCOMPARE(QFileInfo(dir.filePath("font.dat")).size(), 44);
     }
 
     // Ended from outside, the program writes its files as leaving does and asks nothing, also

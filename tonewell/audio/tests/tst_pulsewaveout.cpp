@@ -118,6 +118,42 @@ private slots:
         QVERIFY(g_fills.load() >= fillsAtClose + 2);
     }
 
+    // The volume is the stream's own at the server: set from any thread while it plays, or
+    // before it opens; a change in the mixer reaches the observer, on the device's thread.
+    void volumeIsTheStreamsAtTheServer()
+    {
+        auto device = std::make_unique<PulseWaveOut>("Tonewell");
+        PulseWaveOut *pulse = device.get();
+        std::mutex seenMutex;
+        QList<double> seen;
+        pulse->setVolumeObserver([&](double volume) {
+            std::lock_guard lock(seenMutex);
+            seen.append(volume);
+        });
+        const auto serverVolume = [] {
+            const QRegularExpressionMatch match =
+                QRegularExpression("Volume: front-left: (\\d+) ").match(pactl({"list", "sink-inputs"}));
+            return match.hasMatch() ? match.captured(1).toInt() : -1;
+        };
+        pulse->setVolume(0.5);
+        CSoundServer stream(std::move(device));
+        QCOMPARE(stream.Open(&countingFill, kQuickBuffering), 1);
+        QTRY_COMPARE(serverVolume(), 32768);
+        std::thread elsewhere([pulse] { pulse->setVolume(0.25); });
+        elsewhere.join();
+        QTRY_COMPARE(serverVolume(), 16384);
+        QCOMPARE(pulse->volume(), 0.25);
+        const QString index = pactl({"list", "short", "sink-inputs"}).section('\t', 0, 0);
+        pactl({"set-sink-input-volume", index, "75%"});
+        QTRY_COMPARE(pulse->volume(), 49152 / 65536.0);
+        {
+            std::lock_guard lock(seenMutex);
+            QCOMPARE(seen, QList<double>{49152 / 65536.0});
+        }
+        stream.Close();
+        pulse->setVolumeObserver({});
+    }
+
     void openFailsWithoutAServer()
     {
         QTemporaryDir dir;

@@ -19,7 +19,16 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QAccessible>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -73,6 +82,15 @@ public:
     // The playback states the player announced, in order.
     QStringList statuses;
     QList<QVariantMap> metadata;
+    QList<double> volumes;
+    bool setVolume(double volume)
+    {
+        const QDBusMessage reply = call(kProperties, QStringLiteral("Set"),
+                                        {QLatin1String(MprisService::kPlayerInterface), QStringLiteral("Volume"),
+                                         QVariant::fromValue(QDBusVariant(volume))});
+        return reply.type() == QDBusMessage::ReplyMessage;
+    }
+    double volume() { return all(MprisService::kPlayerInterface).value("Volume").toDouble(); }
 
 private slots:
     void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
@@ -83,6 +101,8 @@ private slots:
             statuses.append(changed.value("PlaybackStatus").toString());
         if (changed.contains("Metadata"))
             metadata.append(asMap(changed.value("Metadata")));
+        if (changed.contains("Volume"))
+            volumes.append(changed.value("Volume").toDouble());
     }
 
 private:
@@ -120,6 +140,38 @@ struct Player
     std::unique_ptr<CBeatDesktop> desktop;
     std::unique_ptr<MediaClient> client;
 };
+
+// Tonewell's stream as the mixer (pactl) sees it on the server PULSE_SERVER names: its index and
+// its channels' volumes, as the server keeps them (65536 is 100 %); no index while there is none.
+struct MixerStream
+{
+    int index = -1;
+    QList<int> volumes;
+};
+
+MixerStream mixerStream()
+{
+    QProcess pactl;
+    pactl.start("pactl", {"--format=json", "list", "sink-inputs"});
+    if (!pactl.waitForFinished(10000) || pactl.exitCode() != 0)
+        return {};
+    for (const QJsonValue input : QJsonDocument::fromJson(pactl.readAllStandardOutput()).array()) {
+        const QJsonObject stream = input.toObject();
+        if (stream["properties"].toObject()["application.name"].toString() != "Tonewell")
+            continue;
+        MixerStream found{stream["index"].toInt(), {}};
+        const QJsonObject channels = stream["volume"].toObject();
+        for (const QString &channel : channels.keys())
+            found.volumes.append(channels[channel].toObject()["value"].toInt());
+        return found;
+    }
+    return {};
+}
+
+bool mixerSets(int index, const QString &percent)
+{
+    return QProcess::execute("pactl", {"set-sink-input-volume", QString::number(index), percent}) == 0;
+}
 
 } // namespace
 
@@ -241,6 +293,117 @@ private slots:
         QTRY_COMPARE(client.statuses.last(), QString("Playing"));
         QTRY_COMPARE(player.portal.holds.size(), 4);
         QVERIFY(boxes.requests().isEmpty());
+    }
+
+    // The media controls' volume is the stream's at the sound server, both ways: what they set
+    // is what the mixer shows, and what the mixer sets they read and are told of.
+    void volumeIsTheStreamsAtTheServer()
+    {
+        MessageBoxRecorder boxes;
+        Player player;
+        MediaClient &client = *player.client;
+        QCOMPARE(client.volume(), 1.0);
+
+        // Set while stopped: the next stream starts at it.
+        QVERIFY(client.setVolume(0.3));
+        QCOMPARE(client.volume(), 0.3);
+        QCOMPARE(client.player("Play").type(), QDBusMessage::ReplyMessage);
+        QTRY_COMPARE(client.statuses, QStringList{"Playing"});
+        QTRY_COMPARE(mixerStream().volumes, (QList<int>{19661, 19661}));
+
+        // Set while playing: the mixer shows it at once, and it reads back as written.
+        QVERIFY(client.setVolume(0.25));
+        QTRY_COMPARE(mixerStream().volumes, (QList<int>{16384, 16384}));
+        QCOMPARE(client.volume(), 0.25);
+        QCOMPARE(client.volumes, (QList<double>{0.3, 0.25}));
+
+        // Below silence is silence, and nothing louder than the sound as made is asked for.
+        QVERIFY(client.setVolume(-1));
+        QTRY_COMPARE(mixerStream().volumes, (QList<int>{0, 0}));
+        QVERIFY(client.setVolume(4));
+        QTRY_COMPARE(mixerStream().volumes, (QList<int>{65536, 65536}));
+        QCOMPARE(client.volume(), 1.0);
+
+        // The mixer's change is announced and read.
+        client.volumes.clear();
+        QVERIFY(mixerSets(mixerStream().index, "40%"));
+        QTRY_COMPARE(client.volumes.size(), 1);
+        QCOMPARE(client.volumes[0], 26214 / 65536.0);
+        QCOMPARE(client.volume(), 26214 / 65536.0);
+
+        // Stopped and played again: the stream keeps the volume it was left at.
+        client.player("Stop");
+        QTRY_COMPARE(player.play()->text(), QString("Play"));
+        client.player("Play");
+        QTRY_COMPARE(player.play()->text(), QString("Stop"));
+        QTRY_COMPARE(mixerStream().volumes, (QList<int>{26214, 26214}));
+        QCOMPARE(client.volumes.size(), 1);
+        QVERIFY(boxes.requests().isEmpty());
+    }
+
+    // Quit from the media controls, or Exit pressed through the accessibility interface (as a
+    // screen reader presses it), ends the window while a box or dialog waits for an answer: the
+    // box closes as if dismissed and its modal loop returns, so the program can end.
+    void quitAndExitEndWithABoxOpen_data()
+    {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<bool>("quit");
+        for (const bool quit : {true, false}) {
+            const char *how = quit ? "Quit from the media controls" : "Exit through accessibility";
+            QTest::addRow("%s, the sound server's error box", how) << "error" << quit;
+            QTest::addRow("%s, the About box", how) << "about" << quit;
+        }
+    }
+    void quitAndExitEndWithABoxOpen()
+    {
+        QFETCH(QString, open);
+        QFETCH(bool, quit);
+        Player player; // real boxes, with modal loops of their own
+        player.dialog->show();
+        QSignalSpy finished(player.dialog.get(), &QDialog::finished);
+        QString waiting;
+        bool closedAtOnce = false;
+        QElapsedTimer sinceAnswer;
+        QTimer watch;
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!waiting.isEmpty()) {
+                // A screen reader's press clicks the button a moment later, as a real click would.
+                if (!modal && sinceAnswer.elapsed() < 3000)
+                    closedAtOnce = true;
+                return;
+            }
+            if (!modal || modal == player.dialog.get())
+                return;
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            waiting = box ? box->text() : modal->windowTitle();
+            // Left open, it would hold the test: closed for the test later, which then fails.
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                QTimer::singleShot(10000, dialog, &QDialog::reject);
+            if (quit) {
+                player.client->call(MprisService::kRootInterface, "Quit");
+            } else {
+                QAccessibleInterface *exit = QAccessible::queryAccessibleInterface(player.child<QPushButton>("exit"));
+                exit->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            }
+            sinceAnswer.start();
+        });
+        watch.start();
+        if (open == "error") {
+            player.server.kill();
+            QCOMPARE(player.client->player("Play").type(), QDBusMessage::ReplyMessage);
+            QTRY_COMPARE(finished.size(), 1);
+            QCOMPARE(waiting, QString("ERROR: Can't open the SoundServer."));
+        } else {
+            player.dialog->OnSysCommand(CBeatDlg::kIdmAboutBox);
+            QTRY_COMPARE(finished.size(), 1);
+            QVERIFY2(waiting.contains("Tonewell"), qPrintable(waiting));
+        }
+        QTRY_VERIFY(closedAtOnce);
+        QVERIFY(!player.dialog->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(!player.dialog->isPlaying());
     }
 
     void holdEndsWithPlayback_data()
