@@ -3,6 +3,7 @@
 #include "BeatTone.h"
 #include "FadeOut.h"
 #include "FileBytes.h"
+#include "ProgramSound.h"
 
 #include <QtEndian>
 
@@ -65,12 +66,12 @@ ExportOutcome ExportProgramToWav(const QString &path, const ProgramExport &progr
         if (!write(header.constData(), header.size()))
             return false;
         BeatToneState state; // the zero state, not the one that may be playing
-        SetBeatFrequencies(state, program.baseHz, program.beatHz);
+        ProgramSound sound(program.baseHz, program.beatHz, program.motion, state);
         std::vector<std::int16_t> samples(kChannels * std::size_t(kExportFramesPerFill));
         for (std::int64_t written = 0; written < totalFrames;) {
             const auto frames = static_cast<std::uint32_t>(std::min<std::int64_t>(kExportFramesPerFill,
                                                                                    totalFrames - written));
-            FillBeatBuffer(state, samples.data(), frames * kBytesPerFrame);
+            sound.fill(samples.data(), frames);
             if (program.fadeOut)
                 ApplyFadeOut(samples.data(), frames, written, totalFrames);
             if constexpr (std::endian::native != std::endian::little)

@@ -2,6 +2,7 @@
 
 #include "BeatTone.h"
 #include "FileError.h"
+#include "ProgramMotion.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,6 +21,7 @@ struct ProgramExport
     std::int32_t beatHz = 0;
     int minutes = 0;
     bool fadeOut = false;
+    ProgramMotion motion;
 };
 
 // Filled two seconds at a time, as playback fills its buffers, so that the phases go back to

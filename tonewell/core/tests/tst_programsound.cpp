@@ -1,0 +1,369 @@
+#include "BeatTone.h"
+#include "ProgramSound.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <vector>
+
+using Samples = std::vector<std::int16_t>;
+Q_DECLARE_METATYPE(ProgramMotion)
+Q_DECLARE_METATYPE(ToneFill)
+
+namespace {
+
+// The program's sound worked out sample by sample from its description, sharing no code with
+// the generator: one std::sin per sample from double phases that go back to single precision
+// wherever a fill of the tones ends (at the end of each buffer, and for a moving beat at each
+// tenth of a second), the beat along straight lines between its steps, the noise from its hash
+// and filters.
+class ReferenceProgram
+{
+public:
+    ReferenceProgram(std::int32_t base, std::int32_t beat, ProgramMotion motion, BeatToneState start = {})
+        : m_base(base), m_beat(beat), m_motion(std::move(motion)), m_left(start.phaseLeft), m_right(start.phaseRight)
+    {
+        m_stepLeft = step(double(base));
+        m_stepRight = step(double(base) + double(beat));
+        switch (m_motion.noise.colour) {
+        case NoiseColour::White: m_scale = 0.5773502691896257; break;
+        case NoiseColour::Pink: m_scale = 1.719934745931014; break;
+        case NoiseColour::Brown: m_scale = 9.13327707251985; break;
+        case NoiseColour::None: break;
+        }
+        if (m_scale != 0.0)
+            m_scale = 32768.0 * std::pow(10.0, m_motion.noise.levelDb / 20.0) / m_scale;
+    }
+
+    Samples play(const std::vector<std::uint32_t> &buffers)
+    {
+        Samples out;
+        for (std::uint32_t frames : buffers) {
+            for (std::uint32_t k = 0; k < frames; ++k) {
+                const bool update = !m_motion.steps.empty() && m_frame % 4410 == 0;
+                if (k == 0 || update) {
+                    m_left = single(m_left);
+                    m_right = single(m_right);
+                }
+                if (update)
+                    m_stepRight = step(double(m_base) + beatAt(m_frame));
+                const int noise = noiseSample();
+                out.push_back(std::int16_t(int(std::sin(m_left) * 16384.0) + noise));
+                out.push_back(std::int16_t(int(std::sin(m_right) * 16384.0) + noise));
+                m_left += m_stepLeft;
+                m_right += m_stepRight;
+                const double twoPi = 6.283185f;
+                if (m_left >= twoPi)
+                    m_left -= twoPi;
+                if (m_right >= twoPi)
+                    m_right -= twoPi;
+                ++m_frame;
+            }
+        }
+        return out;
+    }
+
+private:
+    // Rounded to single precision through memory: GCC 12 at -O2 drops a double -> float ->
+    // double round trip when it pairs the two tones' values in one vector.
+    static double single(double value)
+    {
+        const volatile float rounded = float(value);
+        return rounded;
+    }
+    // The decimal 6.283185 and 1/44100 in single precision, widened.
+    static double step(double hz) { return single(hz * double(6.283185f) * double(1.0f / 44100.0f)); }
+
+    double beatAt(std::int64_t frame) const
+    {
+        double from = m_beat;
+        for (const BeatStep &s : m_motion.steps) {
+            const std::int64_t length = s.minutes * std::int64_t(2646000);
+            if (frame < length)
+                return from + (s.beatHz - from) * (double(frame) / double(length));
+            frame -= length;
+            from = s.beatHz;
+        }
+        return from;
+    }
+
+    int noiseSample()
+    {
+        if (m_scale == 0.0)
+            return 0;
+        std::uint32_t h = (std::uint32_t(m_frame) ^ 0x5bd1e995U) + 0x9e3779b9U * std::uint32_t(m_frame >> 32);
+        h = (h ^ (h >> 16)) * 0x7feb352dU;
+        h = (h ^ (h >> 15)) * 0x846ca68bU;
+        h ^= h >> 16;
+        const double w = std::int32_t(h) / 2147483648.0;
+        double v = w;
+        if (m_motion.noise.colour == NoiseColour::Pink) {
+            m_pink[0] = 0.99765 * m_pink[0] + 0.0990460 * w;
+            m_pink[1] = 0.96300 * m_pink[1] + 0.2965164 * w;
+            m_pink[2] = 0.57000 * m_pink[2] + 1.0526913 * w;
+            v = m_pink[0] + m_pink[1] + m_pink[2] + 0.1848 * w;
+        } else if (m_motion.noise.colour == NoiseColour::Brown) {
+            m_pink[0] = 0.998 * m_pink[0] + w;
+            v = m_pink[0];
+        }
+        return std::clamp(int(v * m_scale), -16383, 16383);
+    }
+
+    std::int32_t m_base;
+    std::int32_t m_beat;
+    ProgramMotion m_motion;
+    double m_left;
+    double m_right;
+    double m_stepLeft = 0.0;
+    double m_stepRight = 0.0;
+    double m_scale = 0.0;
+    double m_pink[3] = {};
+    std::int64_t m_frame = 0;
+};
+
+// `total` frames cut into buffers of `size`, the last one shorter.
+std::vector<std::uint32_t> buffersOf(std::uint32_t size, std::uint32_t total)
+{
+    std::vector<std::uint32_t> buffers(total / size, size);
+    if (total % size)
+        buffers.push_back(total % size);
+    return buffers;
+}
+
+Samples generate(ProgramSound &sound, const std::vector<std::uint32_t> &buffers, ToneFill fill)
+{
+    std::uint32_t total = 0;
+    for (std::uint32_t frames : buffers)
+        total += frames;
+    Samples out(2 * std::size_t(total) + 2, 0x5A5A);
+    std::size_t at = 0;
+    for (std::uint32_t frames : buffers) {
+        sound.fill(out.data() + at, frames, fill);
+        at += 2 * std::size_t(frames);
+    }
+    if (out[2 * total] != 0x5A5A || out[2 * total + 1] != 0x5A5A)
+        return {}; // wrote past the end
+    out.resize(2 * std::size_t(total));
+    return out;
+}
+
+QString firstDifference(const Samples &actual, const Samples &expected)
+{
+    if (actual.size() != expected.size())
+        return QString("%1 samples, expected %2").arg(actual.size()).arg(expected.size());
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        if (actual[i] != expected[i])
+            return QString("sample %1 (frame %2, %3): %4, expected %5")
+                .arg(i).arg(i / 2).arg(i % 2 ? "right" : "left").arg(actual[i]).arg(expected[i]);
+    }
+    return {};
+}
+
+ProgramMotion motion(std::vector<BeatStep> steps, BackgroundNoise noise = {})
+{
+    return ProgramMotion{std::move(steps), noise};
+}
+
+double rms(const Samples &samples, int channel)
+{
+    double sum = 0.0;
+    for (std::size_t i = channel; i < samples.size(); i += 2)
+        sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / double(samples.size() / 2));
+}
+
+} // namespace
+
+class ProgramSoundTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A program with neither steps nor noise is the plain generator, bit for bit and phase for
+    // phase, whatever the buffers.
+    void stillProgramIsThePlainGenerator()
+    {
+        for (std::uint32_t size : {88200u, 3001u, 4410u}) {
+            BeatToneState start{1.5f, 0.25f, 0.0f, 0.0f};
+            BeatToneState plain = start;
+            BeatToneState moving = start;
+            SetBeatFrequencies(plain, 200, 10);
+            ProgramSound sound(200, 10, {}, moving);
+            Samples expected(2 * 200000);
+            std::size_t at = 0;
+            for (std::uint32_t frames : buffersOf(size, 200000)) {
+                FillBeatBuffer(plain, expected.data() + at, frames * 4);
+                at += 2 * std::size_t(frames);
+            }
+            QCOMPARE(firstDifference(generate(sound, buffersOf(size, 200000), ToneFill::Fast), expected), QString());
+            QCOMPARE(std::bit_cast<std::uint32_t>(moving.phaseRight), std::bit_cast<std::uint32_t>(plain.phaseRight));
+        }
+    }
+
+    // Whole programs, through the fast and the scalar tone fill, in playback's two-second
+    // buffers and in buffers whose ends fall inside a tenth of a second, bit for bit what the
+    // reference gives.
+    void matchesTheReference_data()
+    {
+        QTest::addColumn<int>("base");
+        QTest::addColumn<int>("beat");
+        QTest::addColumn<ProgramMotion>("plan");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<ToneFill>("fill");
+        QTest::addColumn<std::uint32_t>("bufferFrames");
+        struct Case
+        {
+            const char *name;
+            int base;
+            int beat;
+            ProgramMotion plan;
+            int minutes;
+        };
+        const Case cases[] = {
+            {"ramp down, then held", 200, 14, motion({{10, 1}, {6, 1}, {4, 1}}), 4},
+            {"ramp up through decimals", 180, 4, motion({{7.5, 1}, {12.25, 2}}), 3},
+            {"beat below zero", 150, 2, motion({{-3.125, 1}}), 2},
+            {"white noise", 200, 10, motion({}, {NoiseColour::White, -12}), 1},
+            {"pink noise", 200, 10, motion({}, {NoiseColour::Pink, -24}), 2},
+            {"brown noise at the loudest", 120, 3, motion({}, {NoiseColour::Brown, -12}), 2},
+            {"ramp under pink noise", 200, 14, motion({{10, 1}, {6, 1}}, {NoiseColour::Pink, -30}), 3},
+        };
+        for (const Case &c : cases) {
+            for (ToneFill fill : {ToneFill::Fast, ToneFill::Scalar}) {
+                for (std::uint32_t frames : {88200u, 3001u}) {
+                    QTest::addRow("%s, %s fill, buffers of %u", c.name, fill == ToneFill::Fast ? "fast" : "scalar",
+                                  frames)
+                        << c.base << c.beat << c.plan << c.minutes << fill << frames;
+                }
+            }
+        }
+    }
+    void matchesTheReference()
+    {
+        QFETCH(int, base);
+        QFETCH(int, beat);
+        QFETCH(ProgramMotion, plan);
+        QFETCH(int, minutes);
+        QFETCH(ToneFill, fill);
+        QFETCH(std::uint32_t, bufferFrames);
+        const auto total = std::uint32_t(minutes * 60 * 44100);
+        const std::vector<std::uint32_t> buffers = buffersOf(bufferFrames, total);
+        // From a state a playback could have left, not only the zero one.
+        const BeatToneState start{2.75f, 6.0f, 0.0f, 0.0f};
+        BeatToneState tones = start;
+        ProgramSound sound(base, beat, plan, tones);
+        ReferenceProgram reference(base, beat, plan, start);
+        QCOMPARE(firstDifference(generate(sound, buffers, fill), reference.play(buffers)), QString());
+        QCOMPARE(sound.framesDone(), std::int64_t(total));
+    }
+
+    // The beat arrives at each step's value at the end of its minutes and holds after the last.
+    void beatFollowsTheSteps_data()
+    {
+        QTest::addColumn<double>("minute");
+        QTest::addColumn<double>("beat");
+        QTest::newRow("start") << 0.0 << 14.0;
+        QTest::newRow("half way to the first") << 2.5 << 12.0;
+        QTest::newRow("first reached") << 5.0 << 10.0;
+        QTest::newRow("inside the second") << 10.0 << 8.0;
+        QTest::newRow("last reached") << 30.0 << 4.0;
+        QTest::newRow("held after the plan") << 55.0 << 4.0;
+    }
+    void beatFollowsTheSteps()
+    {
+        QFETCH(double, minute);
+        QFETCH(double, beat);
+        const std::vector<BeatStep> steps{{10, 5}, {6, 10}, {4, 15}};
+        QCOMPARE(BeatAtFrame(14, steps, std::int64_t(minute * 60 * 44100)), beat);
+        QCOMPARE(StepsFrames(steps), std::int64_t(30) * 60 * 44100);
+    }
+
+    // Only the right tone moves; a beat that is whole gives the step of the whole-number formula.
+    void rampMovesOnlyTheRightTone()
+    {
+        BeatToneState tones;
+        ProgramSound sound(200, 14, motion({{10, 1}}), tones);
+        Samples buffer(2 * 88200);
+        sound.fill(buffer.data(), 88200);
+        QCOMPARE(tones.stepLeft, BeatToneStep(200));
+        const double beatAtLastUpdate = 14.0 - 4.0 * (88200.0 - 4410.0) / (60.0 * 44100.0);
+        QCOMPARE(tones.stepRight, BeatToneStepOf(200.0 + beatAtLastUpdate));
+        QCOMPARE(BeatToneStepOf(210.0), BeatToneStep(210));
+        for (int i = 0; i < 29; ++i)
+            sound.fill(buffer.data(), 88200);
+        sound.fill(buffer.data(), 1);
+        QCOMPARE(tones.stepRight, BeatToneStep(210));
+    }
+
+    // The noise is at the level asked for, the same in both ears, the same on every run, and
+    // tone plus noise stays within 16 bits: on silent tones (base and beat 0 from the zero
+    // state) the samples are the noise alone.
+    void noiseLevelAndBounds_data()
+    {
+        QTest::addColumn<int>("colour");
+        QTest::addColumn<int>("level");
+        for (auto [name, colour] : {std::pair{"white", NoiseColour::White}, std::pair{"pink", NoiseColour::Pink},
+                                    std::pair{"brown", NoiseColour::Brown}}) {
+            for (int level : {-60, -24, -12})
+                QTest::addRow("%s at %d dB", name, level) << int(colour) << level;
+        }
+    }
+    void noiseLevelAndBounds()
+    {
+        QFETCH(int, colour);
+        QFETCH(int, level);
+        const ProgramMotion plan = motion({}, {NoiseColour(colour), level});
+        BeatToneState silent;
+        ProgramSound noise(0, 0, plan, silent);
+        const Samples alone = generate(noise, buffersOf(88200, 60 * 44100), ToneFill::Fast);
+        const double measuredDb = 20.0 * std::log10(rms(alone, 0) / 32768.0);
+        // Pink and brown noise at the loudest are held at half scale in their rarer peaks, and
+        // come out a little quieter.
+        const double tolerance = NoiseColour(colour) != NoiseColour::White && level == -12 ? 1.0 : 0.25;
+        QVERIFY2(std::abs(measuredDb - level) < tolerance, qPrintable(QString::number(measuredDb)));
+        for (std::size_t i = 0; i < alone.size(); i += 2) {
+            QCOMPARE(alone[i + 1], alone[i]);
+            QVERIFY(std::abs(alone[i]) <= kNoisePeak);
+        }
+
+        // Under full tones: every sample is tone plus noise, never wrapped.
+        BeatToneState plainTones;
+        SetBeatFrequencies(plainTones, 200, 10);
+        BeatToneState tones;
+        ProgramSound loud(200, 10, plan, tones);
+        const Samples mixed = generate(loud, buffersOf(88200, 60 * 44100), ToneFill::Fast);
+        Samples pure(mixed.size());
+        for (std::size_t at = 0; at < pure.size(); at += 2 * 88200)
+            FillBeatBuffer(plainTones, pure.data() + at, 88200 * 4);
+        for (std::size_t i = 0; i < mixed.size(); ++i)
+            QCOMPARE(int(mixed[i]), int(pure[i]) + int(alone[i]));
+
+        BeatToneState again;
+        ProgramSound repeated(200, 10, plan, again);
+        QVERIFY(generate(repeated, buffersOf(88200, 60 * 44100), ToneFill::Fast) == mixed);
+    }
+
+    // Pink and brown noise lean towards the low end: their neighbouring samples are alike,
+    // white noise's are not.
+    void noiseColoursDiffer()
+    {
+        const auto correlation = [](NoiseColour colour) {
+            BeatToneState silent;
+            ProgramSound noise(0, 0, motion({}, {colour, -24}), silent);
+            const Samples s = generate(noise, {441000}, ToneFill::Fast);
+            double same = 0.0;
+            double power = 0.0;
+            for (std::size_t i = 2; i < s.size(); i += 2) {
+                same += double(s[i]) * s[i - 2];
+                power += double(s[i]) * s[i];
+            }
+            return same / power;
+        };
+        QVERIFY(std::abs(correlation(NoiseColour::White)) < 0.01);
+        QVERIFY(correlation(NoiseColour::Pink) > 0.5);
+        QVERIFY(correlation(NoiseColour::Brown) > correlation(NoiseColour::Pink));
+    }
+};
+
+QTEST_GUILESS_MAIN(ProgramSoundTest)
+#include "tst_programsound.moc"
