@@ -76,7 +76,7 @@ void benchHourExport(const QString &folder)
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = threadCpuSeconds();
-    const ExportOutcome outcome = ExportProgramToWav(dir.filePath("hour.wav"), {200, 10, 60, true});
+    const ExportOutcome outcome = ExportProgramToWav(dir.filePath("hour.wav"), {200, 10, 60, true, {}});
     const double cpu = threadCpuSeconds() - cpuStart;
     const double seconds = double(wall.nsecsElapsed()) * 1e-9;
     if (outcome.result != ExportResult::Written) {
