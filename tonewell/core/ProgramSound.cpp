@@ -1,9 +1,11 @@
 #include "ProgramSound.h"
 
 #include "FadeOut.h"
+#include "PhaseWalk.h"
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <optional>
 
 namespace {
@@ -57,64 +59,133 @@ ProgramSound::ProgramSound(std::int32_t baseHz, std::int32_t beatHz, ProgramMoti
 
 void ProgramSound::fill(std::int16_t *samples, std::uint32_t frames, ToneFill tones)
 {
-    fillTones(samples, frames, tones);
+    fillTones(m_tones, m_frame, samples, frames, tones);
     addNoise(samples, frames);
     m_frame += frames;
 }
 
-void ProgramSound::fillTones(std::int16_t *samples, std::uint32_t frames, ToneFill tones)
+void ProgramSound::fillOnTwoThreads(std::int16_t *samples, std::uint32_t fills, std::uint32_t fillFrames)
 {
-    const auto fillPiece = [&](std::int16_t *at, std::uint32_t count) {
-        if (tones == ToneFill::Fast)
-            FillBeatBuffer(m_tones, at, count * 4);
-        else
-            FillBeatBufferScalar(m_tones, at, count * 4);
+    const std::int64_t start = m_frame;
+    const std::size_t total = std::size_t(fills) * fillFrames;
+    const bool noisy = m_motion.noise.colour != NoiseColour::None;
+    // With a noise, the noise here and all the tones there; without, half the tones each. The
+    // other thread's tones start where these end, found by walking the phases alone.
+    const std::uint32_t fillsHere = noisy ? 0 : fills / 2;
+    BeatToneState later = m_tones;
+    std::future<void> there = std::async(std::launch::async, [&] {
+        for (std::uint32_t f = 0; f < fills; ++f) {
+            const std::size_t at = std::size_t(f) * fillFrames;
+            fillTones(later, start + std::int64_t(at), f < fillsHere ? nullptr : samples + 2 * at, fillFrames,
+                      ToneFill::Fast);
+        }
+    });
+    for (std::uint32_t f = 0; f < fillsHere; ++f) {
+        const std::size_t at = std::size_t(f) * fillFrames;
+        fillTones(m_tones, start + std::int64_t(at), samples + 2 * at, fillFrames, ToneFill::Fast);
+    }
+    std::vector<std::int16_t> noise(noisy ? total : 0);
+    if (noisy)
+        makeNoise(noise.data(), total);
+    there.get();
+    m_tones = later;
+    for (std::size_t k = 0; k < noise.size(); ++k) {
+        samples[2 * k] = static_cast<std::int16_t>(samples[2 * k] + noise[k]);
+        samples[2 * k + 1] = static_cast<std::int16_t>(samples[2 * k + 1] + noise[k]);
+    }
+    m_frame += std::int64_t(total);
+}
+
+void ProgramSound::fillTones(BeatToneState &tones, std::int64_t frame, std::int16_t *samples, std::uint32_t frames,
+                             ToneFill fill) const
+{
+    const auto fillPiece = [&](std::uint32_t done, std::uint32_t count) {
+        if (!samples) {
+            // The phases alone, as a fill of `count` frames leaves them.
+            PhaseWalk walk(tones);
+            for (std::uint32_t k = 0; k < count; ++k)
+                walk.advance();
+            if (count > 0)
+                walk.storeInto(tones);
+        } else if (fill == ToneFill::Fast) {
+            FillBeatBuffer(tones, samples + 2 * std::size_t(done), count * 4);
+        } else {
+            FillBeatBufferScalar(tones, samples + 2 * std::size_t(done), count * 4);
+        }
     };
     if (m_motion.steps.empty()) {
-        fillPiece(samples, frames);
+        fillPiece(0, frames);
         return;
     }
     for (std::uint32_t done = 0; done < frames;) {
-        const std::int64_t frame = m_frame + done;
-        const auto intoUpdate = static_cast<std::uint32_t>(frame % kBeatUpdateFrames);
+        const std::int64_t at = frame + done;
+        const auto intoUpdate = static_cast<std::uint32_t>(at % kBeatUpdateFrames);
         if (intoUpdate == 0)
-            m_tones.stepRight = BeatToneStepOf(double(m_baseHz) + BeatAtFrame(m_beatHz, m_motion.steps, frame));
+            tones.stepRight = BeatToneStepOf(double(m_baseHz) + BeatAtFrame(m_beatHz, m_motion.steps, at));
         const std::uint32_t piece = std::min(frames - done, kBeatUpdateFrames - intoUpdate);
-        fillPiece(samples + 2 * std::size_t(done), piece);
+        fillPiece(done, piece);
         done += piece;
     }
 }
 
 void ProgramSound::addNoise(std::int16_t *samples, std::uint32_t frames)
 {
-    const NoiseColour colour = m_motion.noise.colour;
-    if (colour == NoiseColour::None)
+    if (m_motion.noise.colour == NoiseColour::None)
         return;
-    const double scale = m_noiseScale;
-    double p0 = m_filter[0];
-    double p1 = m_filter[1];
-    double p2 = m_filter[2];
-    const std::uint64_t first = static_cast<std::uint64_t>(m_frame);
-    for (std::uint32_t k = 0; k < frames; ++k) {
-        const double white = double(static_cast<std::int32_t>(NoiseWhiteBits(first + k))) * 0x1p-31;
-        double value = white;
-        if (colour == NoiseColour::Pink) {
+    constexpr std::uint32_t kBlock = kMostNoiseFrames;
+    std::int16_t noise[kBlock];
+    for (std::uint32_t done = 0; done < frames; done += kBlock) {
+        const std::uint32_t count = std::min(kBlock, frames - done);
+        makeNoise(noise, count, m_frame + done);
+        std::int16_t *at = samples + 2 * std::size_t(done);
+        for (std::uint32_t k = 0; k < count; ++k) {
+            at[2 * k] = static_cast<std::int16_t>(at[2 * k] + noise[k]);
+            at[2 * k + 1] = static_cast<std::int16_t>(at[2 * k + 1] + noise[k]);
+        }
+    }
+}
+
+void ProgramSound::makeNoise(std::int16_t *noise, std::size_t frames)
+{
+    for (std::size_t done = 0; done < frames; done += kMostNoiseFrames)
+        makeNoise(noise + done, std::uint32_t(std::min<std::size_t>(kMostNoiseFrames, frames - done)),
+                  m_frame + std::int64_t(done));
+}
+
+void ProgramSound::makeNoise(std::int16_t *noise, std::uint32_t frames, std::int64_t firstFrame)
+{
+    // In three passes, so that the hash and the scaling are vectorised and only the filters'
+    // recurrences run one frame at a time. frames <= kMostNoiseFrames.
+    double values[kMostNoiseFrames];
+    const NoiseColour colour = m_motion.noise.colour;
+    const auto first = static_cast<std::uint64_t>(firstFrame);
+    for (std::uint32_t k = 0; k < frames; ++k)
+        values[k] = double(static_cast<std::int32_t>(NoiseWhiteBits(first + k))) * 0x1p-31;
+    if (colour == NoiseColour::Pink) {
+        double p0 = m_filter[0];
+        double p1 = m_filter[1];
+        double p2 = m_filter[2];
+        for (std::uint32_t k = 0; k < frames; ++k) {
+            const double white = values[k];
             p0 = 0.99765 * p0 + 0.0990460 * white;
             p1 = 0.96300 * p1 + 0.2965164 * white;
             p2 = 0.57000 * p2 + 1.0526913 * white;
-            value = p0 + p1 + p2 + 0.1848 * white;
-        } else if (colour == NoiseColour::Brown) {
-            p0 = 0.998 * p0 + white;
-            value = p0;
+            values[k] = p0 + p1 + p2 + 0.1848 * white;
         }
-        const auto noise = static_cast<std::int32_t>(
-            std::clamp(value * scale, -double(kNoisePeak), double(kNoisePeak)));
-        samples[2 * std::size_t(k)] = static_cast<std::int16_t>(samples[2 * std::size_t(k)] + noise);
-        samples[2 * std::size_t(k) + 1] = static_cast<std::int16_t>(samples[2 * std::size_t(k) + 1] + noise);
+        m_filter[0] = p0;
+        m_filter[1] = p1;
+        m_filter[2] = p2;
+    } else if (colour == NoiseColour::Brown) {
+        double p0 = m_filter[0];
+        for (std::uint32_t k = 0; k < frames; ++k) {
+            p0 = 0.998 * p0 + values[k];
+            values[k] = p0;
+        }
+        m_filter[0] = p0;
     }
-    m_filter[0] = p0;
-    m_filter[1] = p1;
-    m_filter[2] = p2;
+    const double scale = m_noiseScale;
+    for (std::uint32_t k = 0; k < frames; ++k)
+        noise[k] = static_cast<std::int16_t>(std::clamp(values[k] * scale, -double(kNoisePeak), double(kNoisePeak)));
 }
 
 namespace {

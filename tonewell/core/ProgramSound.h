@@ -52,11 +52,23 @@ public:
     // Writes the next `frames` frames.
     void fill(std::int16_t *samples, std::uint32_t frames, ToneFill tones = ToneFill::Fast);
 
+    // The same samples as `fills` calls of fill(samples, fillFrames) one after the other, made
+    // by this thread and one more.
+    void fillOnTwoThreads(std::int16_t *samples, std::uint32_t fills, std::uint32_t fillFrames);
+
     std::int64_t framesDone() const { return m_frame; }
 
 private:
-    void fillTones(std::int16_t *samples, std::uint32_t frames, ToneFill tones);
+    static constexpr std::uint32_t kMostNoiseFrames = 4096;
+
+    // The tones of `frames` frames from the program's frame `frame` on `tones`; with no
+    // samples, only the phases are walked.
+    void fillTones(BeatToneState &tones, std::int64_t frame, std::int16_t *samples, std::uint32_t frames,
+                   ToneFill fill) const;
     void addNoise(std::int16_t *samples, std::uint32_t frames);
+    // The noise samples of the next frames from m_frame on.
+    void makeNoise(std::int16_t *noise, std::size_t frames);
+    void makeNoise(std::int16_t *noise, std::uint32_t frames, std::int64_t firstFrame);
 
     std::int32_t m_baseHz;
     std::int32_t m_beatHz;

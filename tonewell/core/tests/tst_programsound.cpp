@@ -148,6 +148,37 @@ private slots:
         QCOMPARE(sound.framesDone(), std::int64_t(total));
     }
 
+    // Made on two threads, block by block, a program is what one fill after another makes.
+    void twoThreadsFillAsOne_data()
+    {
+        QTest::addColumn<ProgramMotion>("plan");
+        QTest::newRow("still") << ProgramMotion{};
+        QTest::newRow("steps") << motion({{10, 1}, {6.5, 1}});
+        QTest::newRow("noise") << motion({}, {NoiseColour::Brown, -20});
+        QTest::newRow("steps and noise") << motion({{10, 1}}, {NoiseColour::Pink, -24});
+    }
+    void twoThreadsFillAsOne()
+    {
+        QFETCH(ProgramMotion, plan);
+        BeatToneState one;
+        BeatToneState two;
+        ProgramSound single(200, 14, plan, one);
+        ProgramSound parallel(200, 14, plan, two);
+        const std::vector<std::uint32_t> fills(3 * 5, 88200);
+        const Samples expected = generate(single, fills, ToneFill::Fast);
+        Samples actual(expected.size());
+        for (int block = 0; block < 3; ++block)
+            parallel.fillOnTwoThreads(actual.data() + std::size_t(block) * 5 * 2 * 88200, 5, 88200);
+        QCOMPARE(firstDifference(actual, expected), QString());
+        QCOMPARE(std::bit_cast<std::uint32_t>(two.phaseRight), std::bit_cast<std::uint32_t>(one.phaseRight));
+        QCOMPARE(parallel.framesDone(), single.framesDone());
+        // And they go on alike.
+        Samples a(2 * 1000), b(2 * 1000);
+        single.fill(a.data(), 1000);
+        parallel.fill(b.data(), 1000);
+        QVERIFY(a == b);
+    }
+
     // The beat arrives at each step's value at the end of its minutes and holds after the last.
     void beatFollowsTheSteps_data()
     {
