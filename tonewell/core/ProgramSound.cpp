@@ -22,6 +22,39 @@ std::uint32_t mix32(std::uint32_t x)
     return x;
 }
 
+std::uint32_t whiteBits(std::uint64_t frame)
+{
+    return mix32((std::uint32_t(frame) ^ 0x5bd1e995U) + 0x9e3779b9U * std::uint32_t(frame >> 32));
+}
+
+// The passes of the noise that need no earlier frame, made for the widest vectors this processor
+// has (AVX2 brings no fused multiply-add, so every value rounds as on any other processor).
+[[gnu::target_clones("avx2", "default")]] void whiteValues(double *values, std::uint64_t first, std::uint32_t frames)
+{
+    for (std::uint32_t k = 0; k < frames; ++k)
+        values[k] = double(static_cast<std::int32_t>(whiteBits(first + k))) * 0x1p-31;
+}
+
+[[gnu::target_clones("avx2", "default")]] void scaledNoise(std::int16_t *noise, const double *values,
+                                                          std::uint32_t frames, double scale)
+{
+    for (std::uint32_t k = 0; k < frames; ++k) {
+        double v = values[k] * scale;
+        v = v < -double(kNoisePeak) ? -double(kNoisePeak) : v;
+        v = v > double(kNoisePeak) ? double(kNoisePeak) : v;
+        noise[k] = static_cast<std::int16_t>(static_cast<std::int32_t>(v));
+    }
+}
+
+[[gnu::target_clones("avx2", "default")]] void addToBothChannels(std::int16_t *samples, const std::int16_t *noise,
+                                                                std::size_t frames)
+{
+    for (std::size_t k = 0; k < frames; ++k) {
+        samples[2 * k] = static_cast<std::int16_t>(samples[2 * k] + noise[k]);
+        samples[2 * k + 1] = static_cast<std::int16_t>(samples[2 * k + 1] + noise[k]);
+    }
+}
+
 double colourRms(NoiseColour colour)
 {
     switch (colour) {
@@ -41,7 +74,7 @@ double colourRms(NoiseColour colour)
 
 std::uint32_t NoiseWhiteBits(std::uint64_t frame)
 {
-    return mix32((std::uint32_t(frame) ^ 0x5bd1e995U) + 0x9e3779b9U * std::uint32_t(frame >> 32));
+    return whiteBits(frame);
 }
 
 float BeatToneStepOf(double hz)
@@ -89,10 +122,7 @@ void ProgramSound::fillOnTwoThreads(std::int16_t *samples, std::uint32_t fills, 
         makeNoise(noise.data(), total);
     there.get();
     m_tones = later;
-    for (std::size_t k = 0; k < noise.size(); ++k) {
-        samples[2 * k] = static_cast<std::int16_t>(samples[2 * k] + noise[k]);
-        samples[2 * k + 1] = static_cast<std::int16_t>(samples[2 * k + 1] + noise[k]);
-    }
+    addToBothChannels(samples, noise.data(), noise.size());
     m_frame += std::int64_t(total);
 }
 
@@ -137,11 +167,7 @@ void ProgramSound::addNoise(std::int16_t *samples, std::uint32_t frames)
     for (std::uint32_t done = 0; done < frames; done += kBlock) {
         const std::uint32_t count = std::min(kBlock, frames - done);
         makeNoise(noise, count, m_frame + done);
-        std::int16_t *at = samples + 2 * std::size_t(done);
-        for (std::uint32_t k = 0; k < count; ++k) {
-            at[2 * k] = static_cast<std::int16_t>(at[2 * k] + noise[k]);
-            at[2 * k + 1] = static_cast<std::int16_t>(at[2 * k + 1] + noise[k]);
-        }
+        addToBothChannels(samples + 2 * std::size_t(done), noise, count);
     }
 }
 
@@ -159,8 +185,7 @@ void ProgramSound::makeNoise(std::int16_t *noise, std::uint32_t frames, std::int
     double values[kMostNoiseFrames];
     const NoiseColour colour = m_motion.noise.colour;
     const auto first = static_cast<std::uint64_t>(firstFrame);
-    for (std::uint32_t k = 0; k < frames; ++k)
-        values[k] = double(static_cast<std::int32_t>(NoiseWhiteBits(first + k))) * 0x1p-31;
+    whiteValues(values, first, frames);
     if (colour == NoiseColour::Pink) {
         double p0 = m_filter[0];
         double p1 = m_filter[1];
@@ -183,9 +208,7 @@ void ProgramSound::makeNoise(std::int16_t *noise, std::uint32_t frames, std::int
         }
         m_filter[0] = p0;
     }
-    const double scale = m_noiseScale;
-    for (std::uint32_t k = 0; k < frames; ++k)
-        noise[k] = static_cast<std::int16_t>(std::clamp(values[k] * scale, -double(kNoisePeak), double(kNoisePeak)));
+    scaledNoise(noise, values, frames, m_noiseScale);
 }
 
 namespace {
