@@ -90,13 +90,20 @@ ExportOutcome ExportProgramToWav(const QString &path, const ProgramExport &progr
             const std::int64_t frames = next.get();
             if (written + frames < totalFrames)
                 next = std::async(std::launch::async, make, std::ref(blocks[(index + 1) % 2]), written + frames);
-            const bool wrote = write(reinterpret_cast<const char *>(blocks[index % 2].data()), qint64(frames) * kBytesPerFrame);
-            written += frames;
-            if (!wrote || (progress && !progress(written, totalFrames))) {
-                if (next.valid())
-                    next.wait();
-                return false;
+            // Written, and told, a fill at a time, as before the blocks.
+            const std::int16_t *block = blocks[index % 2].data();
+            for (std::int64_t done = 0; done < frames;) {
+                const std::int64_t piece = std::min<std::int64_t>(kExportFramesPerFill, frames - done);
+                const bool wrote = write(reinterpret_cast<const char *>(block + kChannels * done),
+                                         qint64(piece) * kBytesPerFrame);
+                done += piece;
+                if (!wrote || (progress && !progress(written + done, totalFrames))) {
+                    if (next.valid())
+                        next.wait();
+                    return false;
+                }
             }
+            written += frames;
         }
         return true;
     });

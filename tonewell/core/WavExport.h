@@ -27,7 +27,7 @@ struct ProgramExport
 // Filled two seconds at a time, as playback fills its buffers, so that the phases go back to
 // single precision at the same frames and the file sounds exactly like playback from the start.
 inline constexpr std::uint32_t kExportFramesPerFill = 2 * kSampleRate;
-// Fills made and written together; the progress is told after each such block.
+// Fills made together, on two threads, while the block before is written.
 inline constexpr std::uint32_t kExportFillsPerBlock = 4;
 
 // RIFF keeps sizes in 32 bits: 405 minutes is the longest program a WAV file can hold.
@@ -39,8 +39,7 @@ std::int64_t ProgramFrames(int minutes);
 // The 44 bytes before the samples of a file of `frames` frames.
 QByteArray WavHeader(std::int64_t frames);
 
-// Told after every block of fills how many frames are written of how many; returning false
-// cancels.
+// Told after every fill how many frames are written of how many; returning false cancels.
 using ExportProgress = std::function<bool(std::int64_t framesWritten, std::int64_t totalFrames)>;
 
 enum class ExportResult {
