@@ -148,7 +148,20 @@ private slots:
         QCOMPARE(programs[1].m_nBaseHz, 100);
     }
 
-    // A line whose fourth ";" is missing has no plan, whatever follows.
+    // A plan is read from its own line only: a field left open at the line's end does not reach
+    // into the next line, which is a program of its own.
+    void planStopsAtTheLineEnd()
+    {
+        CBeatProgramTable programs;
+        QCOMPARE(ParseCatalogue("A;a;200;10;steps=10@5\r\nnoise=pink@-24;d;100;4;steps=8@2;\n", programs), 2);
+        QVERIFY(programs[0].m_motion.isStill());
+        QCOMPARE(programs[1].m_strName, QByteArray("noise=pink@-24"));
+        QCOMPARE(programs[1].m_motion.steps, (std::vector<BeatStep>{{8, 2}}));
+        QCOMPARE(programs[1].m_motion.noise.colour, NoiseColour::None);
+    }
+
+    // Fields count by their place: a plan field where the beat belongs is read as the beat (0),
+    // and only what follows the fourth ";" is read as a plan.
     void planNeedsAllFourFields()
     {
         CBeatProgramTable programs;
