@@ -80,8 +80,9 @@ private:
 };
 
 // Playback of a program through the process-wide generator, faded at the end if fadeFrames is
-// not 0 (the program's length then). Started while no stream plays, as SetBeatFrequencies is;
-// fills run one at a time.
+// not 0 (the program's length then; past it the fill gives silence, so a stop that comes a
+// little late is not heard). Started while no stream plays, as SetBeatFrequencies is; fills
+// run one at a time.
 void StartProgramPlayback(std::int32_t baseHz, std::int32_t beatHz, const ProgramMotion &motion,
                           std::int64_t fadeFrames);
 void FillProgramBuffer(std::int16_t *samples, std::uint32_t byteCount);
