@@ -28,15 +28,24 @@ std::uint32_t whiteBits(std::uint64_t frame)
 }
 
 // The passes of the noise that need no earlier frame, made for the widest vectors this processor
-// has (AVX2 brings no fused multiply-add, so every value rounds as on any other processor).
-[[gnu::target_clones("avx2", "default")]] void whiteValues(double *values, std::uint64_t first, std::uint32_t frames)
+// has (AVX2 brings no fused multiply-add, so every value rounds as on any other processor). The
+// choice is made by a test at run time rather than by the loader, which runs before the
+// sanitizers' run time is ready.
+struct NoisePasses
+{
+    void (*whiteValues)(double *values, std::uint64_t first, std::uint32_t frames);
+    void (*scaledNoise)(std::int16_t *noise, const double *values, std::uint32_t frames, double scale);
+    void (*addToBothChannels)(std::int16_t *samples, const std::int16_t *noise, std::size_t frames);
+};
+
+[[gnu::always_inline]] inline void whiteValuesOn(double *values, std::uint64_t first, std::uint32_t frames)
 {
     for (std::uint32_t k = 0; k < frames; ++k)
         values[k] = double(static_cast<std::int32_t>(whiteBits(first + k))) * 0x1p-31;
 }
 
-[[gnu::target_clones("avx2", "default")]] void scaledNoise(std::int16_t *noise, const double *values,
-                                                          std::uint32_t frames, double scale)
+[[gnu::always_inline]] inline void scaledNoiseOn(std::int16_t *noise, const double *values, std::uint32_t frames,
+                                                 double scale)
 {
     for (std::uint32_t k = 0; k < frames; ++k) {
         double v = values[k] * scale;
@@ -46,13 +55,42 @@ std::uint32_t whiteBits(std::uint64_t frame)
     }
 }
 
-[[gnu::target_clones("avx2", "default")]] void addToBothChannels(std::int16_t *samples, const std::int16_t *noise,
-                                                                std::size_t frames)
+[[gnu::always_inline]] inline void addToBothChannelsOn(std::int16_t *samples, const std::int16_t *noise,
+                                                       std::size_t frames)
 {
     for (std::size_t k = 0; k < frames; ++k) {
         samples[2 * k] = static_cast<std::int16_t>(samples[2 * k] + noise[k]);
         samples[2 * k + 1] = static_cast<std::int16_t>(samples[2 * k + 1] + noise[k]);
     }
+}
+
+void whiteValuesBaseline(double *v, std::uint64_t f, std::uint32_t n) { whiteValuesOn(v, f, n); }
+void scaledNoiseBaseline(std::int16_t *o, const double *v, std::uint32_t n, double s) { scaledNoiseOn(o, v, n, s); }
+void addToBothChannelsBaseline(std::int16_t *s, const std::int16_t *o, std::size_t n) { addToBothChannelsOn(s, o, n); }
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("avx2")]] void whiteValuesAvx2(double *v, std::uint64_t f, std::uint32_t n) { whiteValuesOn(v, f, n); }
+[[gnu::target("avx2")]] void scaledNoiseAvx2(std::int16_t *o, const double *v, std::uint32_t n, double s)
+{
+    scaledNoiseOn(o, v, n, s);
+}
+[[gnu::target("avx2")]] void addToBothChannelsAvx2(std::int16_t *s, const std::int16_t *o, std::size_t n)
+{
+    addToBothChannelsOn(s, o, n);
+}
+#endif
+
+const NoisePasses &noisePasses()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const NoisePasses passes = __builtin_cpu_supports("avx2")
+                                          ? NoisePasses{&whiteValuesAvx2, &scaledNoiseAvx2, &addToBothChannelsAvx2}
+                                          : NoisePasses{&whiteValuesBaseline, &scaledNoiseBaseline,
+                                                        &addToBothChannelsBaseline};
+#else
+    static const NoisePasses passes{&whiteValuesBaseline, &scaledNoiseBaseline, &addToBothChannelsBaseline};
+#endif
+    return passes;
 }
 
 double colourRms(NoiseColour colour)
@@ -122,7 +160,7 @@ void ProgramSound::fillOnTwoThreads(std::int16_t *samples, std::uint32_t fills, 
         makeNoise(noise.data(), total);
     there.get();
     m_tones = later;
-    addToBothChannels(samples, noise.data(), noise.size());
+    noisePasses().addToBothChannels(samples, noise.data(), noise.size());
     m_frame += std::int64_t(total);
 }
 
@@ -167,7 +205,7 @@ void ProgramSound::addNoise(std::int16_t *samples, std::uint32_t frames)
     for (std::uint32_t done = 0; done < frames; done += kBlock) {
         const std::uint32_t count = std::min(kBlock, frames - done);
         makeNoise(noise, count, m_frame + done);
-        addToBothChannels(samples + 2 * std::size_t(done), noise, count);
+        noisePasses().addToBothChannels(samples + 2 * std::size_t(done), noise, count);
     }
 }
 
@@ -185,7 +223,7 @@ void ProgramSound::makeNoise(std::int16_t *noise, std::uint32_t frames, std::int
     double values[kMostNoiseFrames];
     const NoiseColour colour = m_motion.noise.colour;
     const auto first = static_cast<std::uint64_t>(firstFrame);
-    whiteValues(values, first, frames);
+    noisePasses().whiteValues(values, first, frames);
     if (colour == NoiseColour::Pink) {
         double p0 = m_filter[0];
         double p1 = m_filter[1];
@@ -208,7 +246,7 @@ void ProgramSound::makeNoise(std::int16_t *noise, std::uint32_t frames, std::int
         }
         m_filter[0] = p0;
     }
-    scaledNoise(noise, values, frames, m_noiseScale);
+    noisePasses().scaledNoise(noise, values, frames, m_noiseScale);
 }
 
 namespace {
