@@ -144,7 +144,8 @@ void ProgramSound::fillOnTwoThreads(std::int16_t *samples, std::uint32_t fills, 
     // other thread's tones start where these end, found by walking the phases alone.
     const std::uint32_t fillsHere = noisy ? 0 : fills / 2;
     BeatToneState later = m_tones;
-    std::future<void> there = std::async(std::launch::async, [&] {
+    // Where no thread can be had, the other half runs here after this one.
+    std::future<void> there = std::async(std::launch::async | std::launch::deferred, [&] {
         for (std::uint32_t f = 0; f < fills; ++f) {
             const std::size_t at = std::size_t(f) * fillFrames;
             fillTones(later, start + std::int64_t(at), f < fillsHere ? nullptr : samples + 2 * at, fillFrames,

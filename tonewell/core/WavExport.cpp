@@ -85,11 +85,13 @@ ExportOutcome ExportProgramToWav(const QString &path, const ProgramExport &progr
                 qToLittleEndian<std::int16_t>(block.data(), kChannels * frames, block.data());
             return frames;
         };
-        std::future<std::int64_t> next = std::async(std::launch::async, make, std::ref(blocks[0]), 0);
+        // Where no thread can be had, each block is made when it is to be written.
+        constexpr auto ahead = std::launch::async | std::launch::deferred;
+        std::future<std::int64_t> next = std::async(ahead, make, std::ref(blocks[0]), 0);
         for (std::int64_t written = 0, index = 0; written < totalFrames; ++index) {
             const std::int64_t frames = next.get();
             if (written + frames < totalFrames)
-                next = std::async(std::launch::async, make, std::ref(blocks[(index + 1) % 2]), written + frames);
+                next = std::async(ahead, make, std::ref(blocks[(index + 1) % 2]), written + frames);
             // Written, and told, a fill at a time, as before the blocks.
             const std::int16_t *block = blocks[index % 2].data();
             for (std::int64_t done = 0; done < frames;) {
