@@ -121,7 +121,11 @@ private slots:
         };
         for (const Case &c : cases) {
             for (ToneFill fill : {ToneFill::Fast, ToneFill::Scalar}) {
+                // The scalar fill in playback's buffers only: the buffers' ends are the fast fill's
+                // matter, and the sanitizer builds are slow.
                 for (std::uint32_t frames : {88200u, 3001u}) {
+                    if (fill == ToneFill::Scalar && frames != 88200u)
+                        continue;
                     QTest::addRow("%s, %s fill, buffers of %u", c.name, fill == ToneFill::Fast ? "fast" : "scalar",
                                   frames)
                         << c.base << c.beat << c.plan << c.minutes << fill << frames;
