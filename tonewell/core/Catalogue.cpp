@@ -26,9 +26,10 @@ namespace {
 // Takes the text before the next ";" and removes it with its ";" from `line`; without a ";"
 // the field is empty and the line stays as it is. Views, so that a line of 100 MB is not copied
 // field by field.
-QByteArrayView takeField(QByteArrayView &line)
+QByteArrayView takeField(QByteArrayView &line, bool &found)
 {
     const qsizetype end = line.indexOf(';');
+    found = end >= 0;
     if (end < 0)
         return {};
     const QByteArrayView field = line.first(end);
@@ -53,10 +54,13 @@ int ParseCatalogue(const QByteArray &text, CBeatProgramTable &programs)
         if (line.isEmpty())
             break;
         CBeatProgram &program = programs[count++];
-        program.m_strName = takeField(line).toByteArray();
-        program.m_strDescription = takeField(line).toByteArray();
-        program.m_nBaseHz = ParseCatalogueNumber(takeField(line).toByteArray());
-        program.m_nBeatHz = ParseCatalogueNumber(takeField(line).toByteArray());
+        bool found = false;
+        program.m_strName = takeField(line, found).toByteArray();
+        program.m_strDescription = takeField(line, found).toByteArray();
+        program.m_nBaseHz = ParseCatalogueNumber(takeField(line, found).toByteArray());
+        program.m_nBeatHz = ParseCatalogueNumber(takeField(line, found).toByteArray());
+        // Without the fourth ";" the line was left as it was, and what is left is no plan.
+        program.m_motion = found ? ParseProgramMotion(line, program.m_strName) : ProgramMotion{};
         start = end + 1;
     }
     return count;

@@ -175,7 +175,7 @@ int runExportCommand(const QCommandLineParser &parser, const QString &called, co
     const bool showProgress = isatty(fileno(stderr)) == 1;
     int shownPercent = -1;
     const ProgramExport program{programs[chosen].m_nBaseHz, programs[chosen].m_nBeatHz, minutes,
-                                parser.isSet(kFadeOut)};
+                                parser.isSet(kFadeOut), programs[chosen].m_motion};
     const ExportOutcome outcome =
         ExportProgramToWav(destination, program, [&](std::int64_t written, std::int64_t total) {
             QCoreApplication::processEvents();

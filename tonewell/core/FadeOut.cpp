@@ -29,33 +29,3 @@ void ApplyFadeOut(std::int16_t *samples, std::uint32_t frames, std::int64_t firs
         }
     }
 }
-
-namespace {
-
-struct FadingPlayback
-{
-    std::int64_t nextFrame = 0;
-    std::int64_t totalFrames = 0;
-};
-
-FadingPlayback &fadingPlayback()
-{
-    static FadingPlayback playback;
-    return playback;
-}
-
-} // namespace
-
-void StartFadingPlayback(std::int64_t totalFrames)
-{
-    fadingPlayback() = {0, totalFrames};
-}
-
-void FillFadingBeatBuffer(std::int16_t *samples, std::uint32_t byteCount)
-{
-    FadingPlayback &playback = fadingPlayback();
-    const std::uint32_t frames = byteCount / 4;
-    FillBeatBuffer(samples, byteCount);
-    ApplyFadeOut(samples, frames, playback.nextFrame, playback.totalFrames);
-    playback.nextFrame += frames;
-}

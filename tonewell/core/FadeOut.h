@@ -15,10 +15,3 @@ double FadeOutGain(std::int64_t frame, std::int64_t totalFrames);
 // Scales `frames` filled frames that start at frame `firstFrame` of the program, truncating
 // toward zero as the generator does. Frames before the fade keep their bits.
 void ApplyFadeOut(std::int16_t *samples, std::uint32_t frames, std::int64_t firstFrame, std::int64_t totalFrames);
-
-// Playback with the fade: the process-wide generator, faded by the frame's place in the program.
-// Frames are counted from the first fill after StartFadingPlayback, which is called while no
-// stream plays (as SetBeatFrequencies is); fills run one at a time. Past the program's end the
-// fill gives silence, so a stop that comes a little late is not heard.
-void StartFadingPlayback(std::int64_t totalFrames);
-void FillFadingBeatBuffer(std::int16_t *samples, std::uint32_t byteCount);

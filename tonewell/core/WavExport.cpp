@@ -3,11 +3,13 @@
 #include "BeatTone.h"
 #include "FadeOut.h"
 #include "FileBytes.h"
+#include "ProgramSound.h"
 
 #include <QtEndian>
 
 #include <algorithm>
 #include <bit>
+#include <future>
 #include <vector>
 
 namespace {
@@ -65,21 +67,45 @@ ExportOutcome ExportProgramToWav(const QString &path, const ProgramExport &progr
         if (!write(header.constData(), header.size()))
             return false;
         BeatToneState state; // the zero state, not the one that may be playing
-        SetBeatFrequencies(state, program.baseHz, program.beatHz);
-        std::vector<std::int16_t> samples(kChannels * std::size_t(kExportFramesPerFill));
-        for (std::int64_t written = 0; written < totalFrames;) {
-            const auto frames = static_cast<std::uint32_t>(std::min<std::int64_t>(kExportFramesPerFill,
-                                                                                   totalFrames - written));
-            FillBeatBuffer(state, samples.data(), frames * kBytesPerFrame);
+        ProgramSound sound(program.baseHz, program.beatHz, program.motion, state);
+        // Blocks of whole fills, made on two threads while the block before is being written.
+        std::vector<std::int16_t> blocks[2];
+        for (std::vector<std::int16_t> &block : blocks)
+            block.resize(kChannels * std::size_t(kExportFramesPerFill) * kExportFillsPerBlock);
+        const auto make = [&](std::vector<std::int16_t> &block, std::int64_t first) {
+            const std::int64_t frames = std::min<std::int64_t>(block.size() / kChannels, totalFrames - first);
+            const auto wholeFills = static_cast<std::uint32_t>(frames / kExportFramesPerFill);
+            sound.fillOnTwoThreads(block.data(), wholeFills, kExportFramesPerFill);
+            const auto rest = static_cast<std::uint32_t>(frames % kExportFramesPerFill);
+            if (rest > 0)
+                sound.fill(block.data() + kChannels * std::size_t(wholeFills) * kExportFramesPerFill, rest);
             if (program.fadeOut)
-                ApplyFadeOut(samples.data(), frames, written, totalFrames);
+                ApplyFadeOut(block.data(), static_cast<std::uint32_t>(frames), first, totalFrames);
             if constexpr (std::endian::native != std::endian::little)
-                qToLittleEndian<std::int16_t>(samples.data(), kChannels * frames, samples.data());
-            if (!write(reinterpret_cast<const char *>(samples.data()), qint64(frames) * kBytesPerFrame))
-                return false;
+                qToLittleEndian<std::int16_t>(block.data(), kChannels * frames, block.data());
+            return frames;
+        };
+        // Where no thread can be had, each block is made when it is to be written.
+        constexpr auto ahead = std::launch::async | std::launch::deferred;
+        std::future<std::int64_t> next = std::async(ahead, make, std::ref(blocks[0]), 0);
+        for (std::int64_t written = 0, index = 0; written < totalFrames; ++index) {
+            const std::int64_t frames = next.get();
+            if (written + frames < totalFrames)
+                next = std::async(ahead, make, std::ref(blocks[(index + 1) % 2]), written + frames);
+            // Written, and told, a fill at a time, as before the blocks.
+            const std::int16_t *block = blocks[index % 2].data();
+            for (std::int64_t done = 0; done < frames;) {
+                const std::int64_t piece = std::min<std::int64_t>(kExportFramesPerFill, frames - done);
+                const bool wrote = write(reinterpret_cast<const char *>(block + kChannels * done),
+                                         qint64(piece) * kBytesPerFrame);
+                done += piece;
+                if (!wrote || (progress && !progress(written + done, totalFrames))) {
+                    if (next.valid())
+                        next.wait();
+                    return false;
+                }
+            }
             written += frames;
-            if (progress && !progress(written, totalFrames))
-                return false;
         }
         return true;
     });

@@ -2,6 +2,7 @@
 
 #include "BeatTone.h"
 #include "FileError.h"
+#include "ProgramMotion.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,11 +21,14 @@ struct ProgramExport
     std::int32_t beatHz = 0;
     int minutes = 0;
     bool fadeOut = false;
+    ProgramMotion motion;
 };
 
 // Filled two seconds at a time, as playback fills its buffers, so that the phases go back to
 // single precision at the same frames and the file sounds exactly like playback from the start.
 inline constexpr std::uint32_t kExportFramesPerFill = 2 * kSampleRate;
+// Fills made together, on two threads, while the block before is written.
+inline constexpr std::uint32_t kExportFillsPerBlock = 4;
 
 // RIFF keeps sizes in 32 bits: 405 minutes is the longest program a WAV file can hold.
 inline constexpr int kLongestWavMinutes =

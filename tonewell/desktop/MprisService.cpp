@@ -179,7 +179,8 @@ QVariantMap MprisService::metadata() const
         {QStringLiteral("mpris:length"), qlonglong(m_track.minutes) * 60 * 1000 * 1000},
         {QStringLiteral("xesam:title"), m_track.title},
         // A list of texts in the xesam vocabulary.
-        {QStringLiteral("xesam:comment"), QStringList{m_track.description}},
+        {QStringLiteral("xesam:comment"), m_track.plan.isEmpty() ? QStringList{m_track.description}
+                                                                 : QStringList{m_track.description, m_track.plan}},
     };
 }
 

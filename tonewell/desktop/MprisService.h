@@ -26,6 +26,7 @@ public:
         QString title;
         QString description;
         int minutes = 0;
+        QString plan; // how the program moves, if it does; shown after the description
         bool operator==(const Track &) const = default;
     };
 

@@ -15,7 +15,7 @@ CBeatDesktop::CBeatDesktop(CBeatDlg &dialog, QDBusConnection sessionBus, QDBusCo
 {
     const auto showChoice = [this] {
         const CBeatDlg::Choice choice = m_dialog.currentChoice();
-        m_mpris->setTrack({choice.index, choice.name, choice.description, choice.minutes});
+        m_mpris->setTrack({choice.index, choice.name, choice.description, choice.minutes, choice.plan});
     };
     showChoice();
     m_mpris->registerOn(sessionBus);

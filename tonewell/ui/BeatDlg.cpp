@@ -9,6 +9,8 @@
 #include "MessageBox.h"
 #include "Program.h"
 #include "OpenDialogs.h"
+#include "ProgramMotion.h"
+#include "ProgramSound.h"
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
 #include "WavExport.h"
@@ -190,6 +192,10 @@ void CBeatDlg::createControls()
     m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
     m_timeLeft->setAlignment(Qt::AlignCenter);
     m_timeLeft->hide();
+    m_beatNow = new QLabel(this);
+    m_beatNow->setObjectName(QStringLiteral("beatNow"));
+    m_beatNow->setAlignment(Qt::AlignCenter);
+    m_beatNow->hide();
 
     // What the window is waiting for, or why the sound stopped. It keeps one line's height, so
     // that the window's size stays; a screen reader hears each new text as the label's name.
@@ -215,6 +221,11 @@ void CBeatDlg::createControls()
     auto *descriptionBox = new QGroupBox(QStringLiteral("Description"), this);
     auto *descriptionLayout = new QVBoxLayout(descriptionBox);
     descriptionLayout->addWidget(m_staticDescription);
+    // The plan of a program that moves, in two lines kept for it whether or not there is one,
+    // so that the window keeps its size.
+    m_plan = new CWrappedLabel(2, this);
+    m_plan->setObjectName(QStringLiteral("plan"));
+    descriptionLayout->addWidget(m_plan);
 
     auto *help = new QPushButton(QStringLiteral("Help"), this);
     help->setObjectName(QStringLiteral("help"));
@@ -234,6 +245,7 @@ void CBeatDlg::createControls()
     left->addWidget(stopAfterBox);
     left->addWidget(m_checkFadeOut);
     left->addWidget(m_timeLeft);
+    left->addWidget(m_beatNow);
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(m_listPrograms, 1);
@@ -342,8 +354,10 @@ bool CBeatDlg::LoadCatalogue()
 void CBeatDlg::FillLists()
 {
     // Only the start of each description is decoded, once: the label shows a few lines of it.
-    for (int i = 0; i < m_nPrograms; ++i)
+    for (int i = 0; i < m_nPrograms; ++i) {
         m_descriptions[i] = entryText(m_programs[i].m_strDescription);
+        m_plans[i] = MotionText(m_programs[i].m_nBeatHz, m_programs[i].m_motion);
+    }
     for (int i = 0; i < m_nPrograms; ++i) {
         auto *item = new QListWidgetItem(entryText(m_programs[i].m_strName));
         item->setData(Qt::UserRole, i);
@@ -368,6 +382,7 @@ void CBeatDlg::OnSelchangePrograms()
     const int index = item ? item->data(Qt::UserRole).toInt() : -1;
     const bool loaded = index >= 0 && index < m_nPrograms;
     m_staticDescription->setText(loaded ? m_descriptions[index] : QString());
+    m_plan->setText(loaded ? m_plans[index] : QString());
     if (!m_bPlaying && !m_bConnecting)
         m_btnPlay->setEnabled(loaded && m_listStopAfter->currentItem());
     m_exportWav->setEnabled(loaded && m_listStopAfter->currentItem());
@@ -385,6 +400,7 @@ CBeatDlg::Choice CBeatDlg::currentChoice() const
     choice.index = index;
     choice.name = program->text();
     choice.description = m_descriptions[index];
+    choice.plan = m_plans[index];
     // While it plays, the running timer's minutes; a new choice counts from the next Play.
     choice.minutes = m_bPlaying ? m_timer.interval() / 60000 : stopAfter->data(Qt::UserRole).toInt();
     return choice;
@@ -408,19 +424,18 @@ void CBeatDlg::OnPlay()
     const int minutes = stopAfter->data(Qt::UserRole).toInt();
     const std::int32_t baseHz = m_programs[index].m_nBaseHz;
     const std::int32_t beatHz = m_programs[index].m_nBeatHz;
+    const ProgramMotion motion = m_programs[index].m_motion;
     m_bConnecting = true;
     m_playFocusedBeforeConnect = m_btnPlay->hasFocus();
     m_btnPlay->setEnabled(false);
     showStatus(QString::fromLatin1(kConnectingText));
     const int playback = ++m_playback;
     const bool fadeOut = m_checkFadeOut->isChecked();
-    onSoundThread([this, baseHz, beatHz, playback, minutes, fadeOut] {
+    m_playingIndex = index;
+    onSoundThread([this, baseHz, beatHz, motion, playback, minutes, fadeOut] {
         // Here, behind any Close still on its way: the tone changes only while the stream is closed.
-        SetBeatFrequencies(baseHz, beatHz);
-        if (fadeOut)
-            StartFadingPlayback(ProgramFrames(minutes));
-        const SoundFillProc plain = &FillBeatBuffer;
-        const bool opened = m_pSound->Open(fadeOut ? &FillFadingBeatBuffer : plain, kBufferingMs) == 1;
+        StartProgramPlayback(baseHz, beatHz, motion, fadeOut ? ProgramFrames(minutes) : 0);
+        const bool opened = m_pSound->Open(&FillProgramBuffer, kBufferingMs) == 1;
         QMetaObject::invokeMethod(
             this, [this, playback, opened, minutes] { onSoundOpened(playback, opened, minutes); },
             Qt::QueuedConnection);
@@ -442,8 +457,10 @@ void CBeatDlg::onSoundOpened(int playback, bool opened, int minutes)
         m_btnPlay->setText(QStringLiteral("Stop"));
         m_btnPlay->setAccessibleName(QStringLiteral("Stop"));
         m_stopDeadline = QDeadlineTimer(std::chrono::minutes(minutes), Qt::PreciseTimer);
+        m_playingMs = std::int64_t(minutes) * 60000;
         showTimeLeft();
         m_timeLeft->show();
+        m_beatNow->show();
         m_countdownTimer.start();
         emit playingChanged(true);
         emit choiceChanged();
@@ -465,6 +482,7 @@ void CBeatDlg::stopPlayback(const QString &status)
     m_listPrograms->setEnabled(true);
     m_countdownTimer.stop();
     m_timeLeft->hide();
+    m_beatNow->hide();
     showStatus(status);
     emit playingChanged(false);
     emit choiceChanged();
@@ -495,6 +513,17 @@ void CBeatDlg::showTimeLeft()
     m_timeLeft->setText(QStringLiteral("Time left %1:%2")
                             .arg(seconds / 60, 2, 10, QLatin1Char('0'))
                             .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+    showBeat();
+}
+
+void CBeatDlg::showBeat()
+{
+    if (m_playingIndex < 0 || m_playingIndex >= m_nPrograms)
+        return;
+    const CBeatProgram &program = m_programs[m_playingIndex];
+    const std::int64_t playedMs = std::max<std::int64_t>(0, m_playingMs - m_stopDeadline.remainingTime());
+    const double beat = BeatAtFrame(program.m_nBeatHz, program.m_motion.steps, playedMs * kSampleRate / 1000);
+    m_beatNow->setText(tr("Beat %1 Hz").arg(QString::number(beat, 'f', program.m_motion.steps.empty() ? 0 : 1)));
 }
 
 void CBeatDlg::OnExit()
@@ -544,7 +573,8 @@ void CBeatDlg::OnExportWav()
     if (index < 0 || index >= m_nPrograms || !stopAfter)
         return;
     const ProgramExport program{m_programs[index].m_nBaseHz, m_programs[index].m_nBeatHz,
-                                stopAfter->data(Qt::UserRole).toInt(), m_checkFadeOut->isChecked()};
+                                stopAfter->data(Qt::UserRole).toInt(), m_checkFadeOut->isChecked(),
+                                m_programs[index].m_motion};
 
     // The program's name, as far as it makes a file name.
     QString suggested = displayText(m_programs[index].m_strName).simplified();

@@ -64,6 +64,7 @@ public:
         QString name;
         QString description;
         int minutes = 0;
+        QString plan; // how the beat moves and the noise under it; empty for a still program
     };
     Choice currentChoice() const;
     bool isPlaying() const { return m_bPlaying; }
@@ -104,6 +105,8 @@ private:
     void onSoundOpened(int playback, bool opened, int minutes);
     void onSoundLost(int playback);
     void showTimeLeft();
+    // The beat the listener is at, from the time played so far.
+    void showBeat();
     void showStatus(const QString &text);
     // Runs `job` on the sound thread, after the jobs before it.
     template <typename Job> void onSoundThread(Job job);
@@ -115,6 +118,7 @@ private:
     QString m_strHelpPath;
     CBeatProgramTable m_programs;
     std::array<QString, kMaxPrograms> m_descriptions; // as shown
+    std::array<QString, kMaxPrograms> m_plans;        // as shown under the description
     int m_nPrograms = 0;
     QIcon m_hIcon;
     // Opened and closed on m_soundThread only, so that a sound server that does not answer never
@@ -135,10 +139,14 @@ private:
     QCheckBox *m_checkFadeOut = nullptr;
     QAction *m_exportWav = nullptr;
     CWrappedLabel *m_staticDescription = nullptr;
+    CWrappedLabel *m_plan = nullptr;
+    QLabel *m_beatNow = nullptr;
     QLabel *m_timeLeft = nullptr;
     QLabel *m_status = nullptr;
 
     QTimer m_timer;          // ends playback when the stop-after time is up
     QTimer m_countdownTimer; // refreshes the time left once a second
     QDeadlineTimer m_stopDeadline;
+    int m_playingIndex = -1;
+    std::int64_t m_playingMs = 0;
 };

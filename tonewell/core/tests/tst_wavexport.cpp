@@ -1,5 +1,6 @@
 #include "BeatTone.h"
 #include "FadeOut.h"
+#include "ReferenceProgram.h"
 #include "WavExport.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QtEndian>
 
 #include <vector>
+
+Q_DECLARE_METATYPE(ProgramMotion)
 
 namespace {
 
@@ -89,7 +92,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath("theta.wav");
-        const ProgramExport program{200, 6, 1, fadeOut};
+        const ProgramExport program{200, 6, 1, fadeOut, {}};
         std::vector<std::int64_t> reported;
         const ExportOutcome outcome = ExportProgramToWav(path, program, [&](std::int64_t written, std::int64_t total) {
             reported.push_back(written);
@@ -107,12 +110,42 @@ private slots:
         QVERIFY(samples == expected);
         if (fadeOut) {
             QCOMPARE(samples[samples.size() - 2], std::int16_t(0));
-            QVERIFY(samples != generated({200, 6, 1, false}));
+            QVERIFY(samples != generated({200, 6, 1, false, {}}));
         }
         QCOMPARE(reported.size(), std::size_t(30));
         QCOMPARE(reported.back(), std::int64_t(60 * 44100));
         QCOMPARE(beatToneState().phaseLeft, playing.phaseLeft);
         QCOMPARE(beatToneState().stepLeft, playing.stepLeft);
+    }
+
+    // Programs that move are written as the reference works them out, with the fade on top.
+    void movingProgramIsTheReference_data()
+    {
+        QTest::addColumn<ProgramMotion>("motion");
+        QTest::addColumn<bool>("fadeOut");
+        QTest::newRow("steps") << ProgramMotion{{{10, 1}, {6.5, 1}}, {}} << false;
+        QTest::newRow("pink noise, faded") << ProgramMotion{{}, {NoiseColour::Pink, -24}} << true;
+        QTest::newRow("steps under brown noise")
+            << ProgramMotion{{{4, 1}, {8, 1}}, {NoiseColour::Brown, -18}} << false;
+    }
+    void movingProgramIsTheReference()
+    {
+        QFETCH(ProgramMotion, motion);
+        QFETCH(bool, fadeOut);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("moving.wav");
+        const ProgramExport program{200, 14, 3, fadeOut, motion};
+        QCOMPARE(ExportProgramToWav(path, program).result, ExportResult::Written);
+        const QByteArray file = readAll(path);
+        const std::int64_t total = ProgramFrames(3);
+        QCOMPARE(file.size(), 44 + total * 4);
+        std::vector<std::uint32_t> buffers(total / 88200, 88200);
+        Samples expected = ReferenceProgram(200, 14, motion).play(buffers);
+        if (fadeOut)
+            ApplyFadeOut(expected.data(), std::uint32_t(total), 0, total);
+        Samples samples(expected.size());
+        qFromLittleEndian<std::int16_t>(file.constData() + 44, qsizetype(samples.size()), samples.data());
+        QVERIFY(samples == expected);
     }
 
     // Cancelled part-way: no file where it was to go, the earlier one kept, no temporary left.
@@ -133,7 +166,7 @@ private slots:
             old.write("earlier");
         }
         int calls = 0;
-        const ExportOutcome outcome = ExportProgramToWav(path, {100, 4, 2, true}, [&](std::int64_t, std::int64_t) {
+        const ExportOutcome outcome = ExportProgramToWav(path, {100, 4, 2, true, {}}, [&](std::int64_t, std::int64_t) {
             return ++calls < 5;
         });
         QCOMPARE(outcome.result, ExportResult::Cancelled);
@@ -159,7 +192,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QString, message);
-        const ExportOutcome outcome = ExportProgramToWav(path, {200, 10, 1, false});
+        const ExportOutcome outcome = ExportProgramToWav(path, {200, 10, 1, false, {}});
         QCOMPARE(outcome.result, ExportResult::Failed);
         QVERIFY(outcome.error);
         QCOMPARE(outcome.error->message(), message);
@@ -179,7 +212,7 @@ private slots:
         QFETCH(int, minutes);
         QCOMPARE(kLongestWavMinutes, 405);
         QTemporaryDir dir;
-        const ExportOutcome outcome = ExportProgramToWav(dir.filePath("long.wav"), {200, 10, minutes, false});
+        const ExportOutcome outcome = ExportProgramToWav(dir.filePath("long.wav"), {200, 10, minutes, false, {}});
         QCOMPARE(outcome.result, ExportResult::TooLong);
         QVERIFY(QDir(dir.path()).isEmpty(QDir::Files | QDir::Hidden | QDir::System));
     }

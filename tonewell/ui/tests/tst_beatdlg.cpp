@@ -4,6 +4,7 @@
 #include "FadeOut.h"
 #include "FileBytes.h"
 #include "MemoryWaveOut.h"
+#include "ReferenceProgram.h"
 #include "MessageBoxRecorder.h"
 #include "ModalAnswer.h"
 #include "NamedChild.h"
@@ -261,6 +262,45 @@ private slots:
         };
         QCOMPARE(heard(programFrames - 1, qint64(played.size() / 4)), !fade);
         QVERIFY(heard(programFrames - kFadeOutFrames / 2, programFrames - kFadeOutFrames / 2 + 100));
+    }
+
+    // A program that moves: its plan under the description, the beat beside the time left while it
+    // plays, and the stream filled as the reference works it out from where the tones stood.
+    void movingProgramShowsItsPlanAndPlaysIt()
+    {
+        const QByteArray catalogue("Wind;Down.;200;14;steps=10@1;noise=pink@-24;\nAlpha;Calm.;200;10;\n");
+        Window w(&catalogue);
+        auto *plan = w.child<QLabel>("plan");
+        auto *beat = w.child<QLabel>("beatNow");
+        QCOMPARE(plan->text(), QString::fromUtf8("14 → 10 Hz in 1 min; pink noise"));
+        const BeatToneState before = beatToneState();
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        QVERIFY(!beat->isHidden());
+        QCOMPARE(beat->text(), QString("Beat 14.0 Hz"));
+        for (int b = 0; b < 3; ++b)
+            QVERIFY(w.device->step());
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.idle());
+        QVERIFY(beat->isHidden());
+
+        const std::vector<char> played = w.record->played();
+        const std::uint32_t bufferFrames = CSoundServer::BufferBytesFor(CBeatDlg::kBufferingMs) / 4;
+        QCOMPARE(played.size(), 3 * std::size_t(bufferFrames) * 4);
+        const ProgramMotion motion{{{10.0, 1}}, {NoiseColour::Pink, -24}};
+        const Samples expected = ReferenceProgram(200, 14, motion, before)
+                                     .play(std::vector<std::uint32_t>(played.size() / (4 * bufferFrames), bufferFrames));
+        QCOMPARE(expected.size() * 2, played.size());
+        QVERIFY(std::memcmp(played.data(), expected.data(), played.size()) == 0);
+
+        // A still program has no plan, and its beat is its own.
+        w.programs()->setCurrentRow(1);
+        QCOMPARE(plan->text(), QString());
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.playing());
+        QCOMPARE(beat->text(), QString("Beat 10 Hz"));
+        QTest::mouseClick(w.play(), Qt::LeftButton);
+        QTRY_VERIFY(w.idle());
     }
 
     // From the window's menu: the chosen program for the chosen time, faded if ticked, from the

@@ -119,7 +119,8 @@ struct Player
             qFatal("cannot start a sound server");
         address = std::make_unique<SoundServerAddress>(server.address());
         if (!writeWholeFile(dir.filePath("data.dat"),
-                            "Alpha 10 Hz;For a calm, alert state.;200;10;\nDelta 2 Hz;For deep sleep.;100;2;\n"))
+                            "Alpha 10 Hz;For a calm, alert state.;200;10;\n"
+                            "Delta 2 Hz;For deep sleep.;100;2;steps=1@10;noise=brown@-30;\n"))
             qFatal("cannot write data.dat");
         if (!portal.start())
             qFatal("cannot register the stand-in portal");
@@ -236,7 +237,9 @@ private slots:
                     && player.client->metadata.last().value("mpris:length").toLongLong() == 5LL * 60 * 1000000);
         const QVariantMap second = player.client->metadata.last();
         QCOMPARE(second.value("xesam:title").toString(), QString("Delta 2 Hz"));
-        QCOMPARE(second.value("xesam:comment").toStringList(), QStringList{"For deep sleep."});
+        // A program that moves has its plan after its description.
+        QCOMPARE(second.value("xesam:comment").toStringList(),
+                 (QStringList{"For deep sleep.", QString::fromUtf8("2 → 1 Hz in 10 min; brown noise")}));
         QVERIFY(second.value("mpris:trackid").value<QDBusObjectPath>().path() != firstId);
         QCOMPARE(asMap(player.client->all(MprisService::kPlayerInterface).value("Metadata")), second);
 

@@ -1,7 +1,9 @@
 #include "BeatDlg.h"
 #include "BeatTone.h"
 #include "MessageBox.h"
+#include "ProgramMotion.h"
 #include "PulseWaveOut.h"
+#include "ReferenceProgram.h"
 #include "SoundServer.h"
 
 #include <QElapsedTimer>
@@ -203,6 +205,39 @@ private slots:
         QVERIFY(length2 >= kRate / 2);
         QCOMPARE(recorder.firstSound(start2 + length2), qsizetype(-1));
         QVERIFY(recorder.frameCount() - (start2 + length2) >= kRate / 2 - kRate / 10);
+    }
+
+    // A program whose beat slides and that has a noise under it reaches the server as the
+    // reference works it out, from where the process-wide tones stand, across buffer ends and
+    // many changes of the beat, without a gap.
+    void movingProgramRecordsTheReferenceBitForBit()
+    {
+        QTemporaryDir dir;
+        QFile catalogue(dir.filePath("data.dat"));
+        QVERIFY(catalogue.open(QIODevice::WriteOnly));
+        catalogue.write("Wind down;A test program.;200;14;steps=4@1;noise=pink@-30;\n");
+        catalogue.close();
+        CBeatDlg dialog(QStringList{dir.path()}, std::make_unique<PulseWaveOut>("Tonewell"));
+        auto *play = dialog.findChild<QPushButton *>("play");
+
+        Recorder recorder;
+        QVERIFY(recorder.start());
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() > kRate / 10, 10000);
+        const ProgramMotion motion{{{4.0, 1}}, {NoiseColour::Pink, -30}};
+        const Samples samples = ReferenceProgram(200, 14, motion, beatToneState()).play({88200, 88200, 88200});
+        std::vector<Frame> expected(samples.size() / 2);
+        std::memcpy(expected.data(), samples.data(), samples.size() * sizeof(std::int16_t));
+
+        const qsizetype length = 9 * kRate / 2;
+        QTest::mouseClick(play, Qt::LeftButton);
+        QTRY_COMPARE(play->text(), QString("Stop"));
+        qsizetype start = -1;
+        QTRY_VERIFY_WITH_TIMEOUT((start = recorder.firstSound(0)) >= 0 && recorder.matching(start, expected, 0) >= length,
+                                 30000);
+        QTest::mouseClick(play, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(tonewellStreams() == 0, 10000);
+        recorder.stop();
+        QVERIFY(recorder.matching(start, expected, 0) >= length);
     }
 };
 

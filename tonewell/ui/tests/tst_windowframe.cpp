@@ -126,7 +126,7 @@ private slots:
     }
 
     // Choosing another program, with a longer or shorter description, and playing, with the time
-    // left on show, keep the window's size; every shipped description is seen whole.
+    // left on show, keep the window's size; every shipped description and plan is seen whole.
     void sizeStaysWhileUsed()
     {
         auto dialog = window();
@@ -147,6 +147,9 @@ private slots:
             QCOMPARE(dialog->size(), size);
             QVERIFY2(description->heightForWidth(description->width()) <= description->height(),
                      qPrintable(programs->item(row)->text()));
+            auto *plan = dialog->findChild<QLabel *>(QStringLiteral("plan"));
+            QVERIFY(plan);
+            QVERIFY2(plan->heightForWidth(plan->width()) <= plan->height(), qPrintable(programs->item(row)->text()));
         }
 
         QTest::mouseClick(play, Qt::LeftButton);
