@@ -62,7 +62,9 @@ int CFlashApp::InitInstance(const QStringList &dataFolders)
         exec();
     }
     m_pMainDlg = nullptr;
-    return 0;
+    // Scripts and service managers that end the program learn from the status whether the
+    // work was kept.
+    return dialog.endedUnsaved() ? kExitUnsaved : 0;
 }
 
 bool CFlashApp::event(QEvent *event)

@@ -524,8 +524,10 @@ void CFlashDlg::OnCancel()
 bool CFlashDlg::SaveWithoutAsking()
 {
     const std::optional<FileError> error = WriteFiles();
-    if (error)
-        qCCritical(lcGlintmark).noquote() << error->message();
+    const QString message = error ? error->message() : QString();
+    if (error && message != m_lastUnattendedError)
+        qCCritical(lcGlintmark).noquote() << message;
+    m_lastUnattendedError = message;
     return !error;
 }
 
@@ -541,7 +543,7 @@ void CFlashDlg::EndWithoutAsking()
         if (dialog && dialog != this && dialog->isVisible() && dialog->isModal())
             dialog->reject();
     }
-    SaveWithoutAsking();
+    m_bEndedUnsaved = !SaveWithoutAsking();
     EndDialog();
 }
 

@@ -112,6 +112,8 @@ public:
     bool isFlashing() const { return m_bFlashing; }
     // Left, by the user or from outside; the window is gone for good.
     bool hasEnded() const { return m_bEnded; }
+    // Ended from outside, and the files could not all be written then.
+    bool endedUnsaved() const { return m_bEndedUnsaved; }
     CDrawDlg *overlay() const { return m_pDrawDlg.get(); }
     const CFlashLibrary &library() const { return m_library; }
     const FlashTexts &flashTexts() const { return *m_flashTexts; }
@@ -133,7 +135,8 @@ public slots:
     void OnShowDialog();
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
     // The session's save request: writes the three files as leaving does, asking nothing.
-    // A file that cannot be written is reported on standard error. True when all were written.
+    // A file that cannot be written is reported on standard error, once for as long as the same
+    // failure repeats. True when all were written.
     bool SaveWithoutAsking();
     // Ending from outside (the session ends, the process is told to stop): closes whatever
     // dialog is open, saves as SaveWithoutAsking does, then ends the window. From then on no
@@ -170,6 +173,10 @@ private:
     QColor m_textColor;
     bool m_bFlashing = false;
     bool m_bEnded = false;
+    bool m_bEndedUnsaved = false;
+    // The last failure reported by SaveWithoutAsking: the session's save request and its end
+    // each save, and the same fault is said once.
+    QString m_lastUnattendedError;
     QIcon m_hIcon;
     OverlayFactory m_overlayFactory;
 
