@@ -29,6 +29,9 @@ public:
 
     // The window managers the tests run under.
     static QStringList windowManagers() { return {QStringLiteral("openbox"), QStringLiteral("metacity"), QStringLiteral("xfwm4")}; }
+    // Those and more, for what any window manager has to leave as it is: icewm, with its own task
+    // bar, takes more liberties with a window's frame.
+    static QStringList framingWindowManagers() { return windowManagers() << QStringLiteral("icewm"); }
     static Recipe windowManager(const QString &name);
     // An XEmbed tray at the top right of the screen.
     static Recipe xembedTray();

@@ -315,6 +315,12 @@ void askToMaximize(Window client)
     sendToRoot(client, "_NET_WM_STATE", kAdd, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"));
 }
 
+void askToMakeFullScreen(Window client)
+{
+    constexpr std::uint32_t kAdd = 1;
+    sendToRoot(client, "_NET_WM_STATE", kAdd, atom("_NET_WM_STATE_FULLSCREEN"));
+}
+
 void askToKeepAbove(Window client, bool above)
 {
     constexpr std::uint32_t kRemove = 0;

@@ -52,6 +52,7 @@ struct MotifHints
 };
 MotifHints motifHints(Window window);
 // The bits of MotifHints that say what a frame offers (MWM_FUNC_*, MWM_DECOR_*).
+inline constexpr std::uint32_t kMotifFunctionResize = 1 << 1;
 inline constexpr std::uint32_t kMotifFunctionMinimize = 1 << 3;
 inline constexpr std::uint32_t kMotifFunctionMaximize = 1 << 4;
 inline constexpr std::uint32_t kMotifFunctionClose = 1 << 5;
@@ -81,6 +82,8 @@ void pressKey(const char *keysymName);
 void askToIconify(Window client);
 void askToActivate(Window client);
 void askToMaximize(Window client);
+// As a task bar or a key of the window manager's asks it to show a window full-screen.
+void askToMakeFullScreen(Window client);
 // As a pager asks the window manager to keep a window above the others, or no longer
 // (_NET_WM_STATE_ABOVE).
 void askToKeepAbove(Window client, bool above);

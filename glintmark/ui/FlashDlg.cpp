@@ -12,6 +12,7 @@
 #include "FlashScreenSetting.h"
 #include "Font.h"
 #include "MessageBox.h"
+#include "WindowFrame.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -265,6 +266,7 @@ void CFlashDlg::createControls()
     // The window keeps the size its contents ask for, which follows the system font; with no
     // size to choose, window managers offer neither resizing nor maximising.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    WindowFrame::keepFixed(this);
     layout->setContentsMargins(du.x(7), du.y(2), du.x(7), du.y(6));
     layout->setSpacing(du.y(4));
     layout->addWidget(m_frameWelcome);

@@ -95,6 +95,7 @@ private slots:
         QVERIFY(*x.motifHints.functions & X11Desktop::kMotifFunctionClose);
         QVERIFY(*x.motifHints.functions & X11Desktop::kMotifFunctionMinimize);
         QVERIFY(*x.motifHints.decorations & X11Desktop::kMotifDecorationMinimize);
+        QVERIFY(!(*x.motifHints.functions & X11Desktop::kMotifFunctionResize));
         QVERIFY(!(*x.motifHints.functions & X11Desktop::kMotifFunctionMaximize));
         QVERIFY(!(*x.motifHints.decorations & X11Desktop::kMotifDecorationMaximize));
 
