@@ -6,6 +6,7 @@
 #include "FlashProgram.h"
 #include "GlintmarkVersion.h"
 #include "MessageBox.h"
+#include "SessionRestart.h"
 #include "TerminationSignals.h"
 
 #include <QSessionManager>
@@ -25,6 +26,7 @@ CFlashApp::CFlashApp(int &argc, char **argv)
     // may close meanwhile; only leaving the main window ends the program.
     setQuitOnLastWindowClosed(false);
     failSavesPastTheFileSizeLimit();
+    SessionRestart::keepRestartable(*this);
 }
 
 int CFlashApp::InitInstance()

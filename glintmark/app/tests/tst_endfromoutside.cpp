@@ -1,8 +1,9 @@
 // Glintmark ended from outside, as a user's session or system ends it: the real program, told to
 // stop by TERM, HUP or INT, saves the day's work as leaving does and ends, also while a start-up
 // message still waits for an answer that nobody will give. When that save fails, it says so once
-// and its exit status tells the one who stopped it.
+// and its exit status tells the one who stopped it. The session it ran in can start it again.
 
+#include "StandInSessionManager.h"
 #include "TestFiles.h"
 #include "X11Desktop.h"
 
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <X11/SM/SMlib.h>
 
 #include <csignal>
 
@@ -44,14 +47,28 @@ struct PortableGlintmark
             && (!withSettings || writeWholeFile(folder.filePath("font.dat"), font));
     }
 
-    bool start()
+    // Started from its folder by a relative path, as a user in that folder types it.
+    bool start(const QByteArray &sessionManager = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "xcb");
         environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        environment.remove("SESSION_MANAGER");
+        if (!sessionManager.isEmpty())
+            environment.insert("SESSION_MANAGER", QString::fromLocal8Bit(sessionManager));
         process.setProcessEnvironment(environment);
-        process.start(folder.filePath("glintmark"), {});
+        process.setWorkingDirectory(folder.path());
+        process.start(QStringLiteral("./glintmark"), {});
         return process.waitForStarted();
+    }
+
+    // Smaller than the library, larger than nothing: the program starts, its save fails.
+    void limitFileSizes()
+    {
+        process.setChildProcessModifier([] {
+            const rlimit limit{1000, 1000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
     }
 };
 
@@ -126,11 +143,7 @@ private slots:
         if (readOnlyFolder) {
             QVERIFY(QFile::setPermissions(glintmark.dir.path(), QFile::ReadOwner | QFile::ExeOwner));
         } else {
-            // Smaller than the library, larger than nothing: the program starts, its save fails.
-            glintmark.process.setChildProcessModifier([] {
-                const rlimit limit{1000, 1000};
-                ::setrlimit(RLIMIT_FSIZE, &limit);
-            });
+            glintmark.limitFileSizes();
         }
         QVERIFY(glintmark.start());
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::findViewable("Glintmark 2.1") != 0, kTimeoutMs);
@@ -146,6 +159,48 @@ private slots:
         // Nothing half-written replaced what was there.
         QCOMPARE(readWholeFile(glintmark.folder.filePath("List.txt")), glintmark.list);
         QCOMPARE(readWholeFile(glintmark.folder.filePath("check.txt")), ticksBefore);
+    }
+
+    // The session ends: the program saves when the session manager asks, ends when it is told
+    // to die, and leaves the session a command that starts it again from anywhere, and the
+    // folder it was started in. A save that fails then says so once and ends with status 1.
+    void sessionEnds_data()
+    {
+        QTest::addColumn<bool>("saveFails");
+        QTest::newRow("files written") << false;
+        QTest::newRow("files not written") << true;
+    }
+    void sessionEnds()
+    {
+        QFETCH(bool, saveFails);
+        StandInSessionManager session;
+        QVERIFY2(session.start(), qPrintable(session.errorString()));
+        PortableGlintmark glintmark;
+        QVERIFY(glintmark.prepare(true));
+        if (saveFails)
+            glintmark.limitFileSizes();
+        QVERIFY(glintmark.start(session.address()));
+        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::findViewable("Glintmark 2.1") != 0, kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(session.clients().size() == 1 && !session.clients().front().id.isEmpty(), kTimeoutMs);
+
+        session.endSession();
+        QTRY_VERIFY_WITH_TIMEOUT(glintmark.process.state() == QProcess::NotRunning, kTimeoutMs);
+        QCOMPARE(glintmark.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(glintmark.process.exitCode(), saveFails ? 1 : 0);
+        const QByteArray errors = glintmark.process.readAllStandardError();
+        QVERIFY2(errors.count("List.txt") == (saveFails ? 1 : 0), errors.constData());
+
+        const StandInSessionManager::Client &client = session.clients().front();
+        QVERIFY(client.saveDone);
+        const QList<QByteArray> restart = client.properties.value(SmRestartCommand);
+        QVERIFY2(restart.size() >= 3, restart.join(' ').constData());
+        QCOMPARE(QString::fromLocal8Bit(restart[0]), QFileInfo(glintmark.folder.filePath("glintmark")).canonicalFilePath());
+        QCOMPARE(restart[1], QByteArray("-session"));
+        QVERIFY2(restart[2].startsWith(client.id), restart[2].constData());
+        QCOMPARE(client.properties.value(SmCurrentDirectory),
+                 QList<QByteArray>{QFileInfo(glintmark.folder.path()).canonicalFilePath().toLocal8Bit()});
+        if (!saveFails)
+            QCOMPARE(readWholeFile(glintmark.folder.filePath("List.txt")), glintmark.list);
     }
 };
 
