@@ -420,4 +420,63 @@ void sync()
     (void)reply;
 }
 
+struct SilentWindowManager::Connection
+{
+    xcb_connection_t *xcb = nullptr;
+};
+
+SilentWindowManager::~SilentWindowManager()
+{
+    die();
+}
+
+bool SilentWindowManager::start()
+{
+    die();
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    const xcb_window_t screenRoot = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> refused(
+        xcb_request_check(connection, xcb_change_window_attributes_checked(connection, screenRoot,
+                                                                            XCB_CW_EVENT_MASK, &mask)),
+        &std::free);
+    if (refused) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    const xcb_window_t owner = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, owner, screenRoot, -10, -10, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_set_selection_owner(connection, owner, atom("WM_S0"), XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    m_connection = new Connection{connection};
+    return true;
+}
+
+bool SilentWindowManager::askedToMap(Window client)
+{
+    if (!m_connection)
+        return false;
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection->xcb)) {
+        if ((event->response_type & 0x7f) == XCB_MAP_REQUEST)
+            m_mapRequests << reinterpret_cast<xcb_map_request_event_t *>(event)->window;
+        std::free(event);
+    }
+    return m_mapRequests.contains(client);
+}
+
+void SilentWindowManager::die()
+{
+    if (!m_connection)
+        return;
+    xcb_disconnect(m_connection->xcb);
+    delete m_connection;
+    m_connection = nullptr;
+    m_mapRequests.clear();
+}
+
 } // namespace X11Desktop

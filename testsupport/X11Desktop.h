@@ -134,4 +134,29 @@ void destroyWindow(Window window);
 // Waits for every request sent so far to reach the server.
 void sync();
 
+// A window manager that takes its place (WM_S0 and the redirection of the root window's
+// children) but answers nothing: a map request that a window sends it is lost with it when it
+// dies, as when a window manager is killed in the middle of its work. On a connection of its
+// own.
+class SilentWindowManager
+{
+public:
+    SilentWindowManager() = default;
+    ~SilentWindowManager();
+    SilentWindowManager(const SilentWindowManager &) = delete;
+    SilentWindowManager &operator=(const SilentWindowManager &) = delete;
+
+    // False while another window manager runs.
+    bool start();
+    // Whether `client` has asked it to be mapped, as far as the requests received so far tell.
+    bool askedToMap(Window client);
+    // Ends its connection; the X server gives its place up.
+    void die();
+
+private:
+    struct Connection;
+    Connection *m_connection = nullptr;
+    QList<Window> m_mapRequests;
+};
+
 } // namespace X11Desktop

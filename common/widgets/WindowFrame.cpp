@@ -187,6 +187,25 @@ private:
 
 } // namespace
 
+bool isMappedOrIconic(QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window->testAttribute(Qt::WA_WState_Created))
+        return true;
+    const auto id = xcb_window_t(window->winId());
+    const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id), nullptr), &std::free);
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_UNMAPPED)
+        return true;
+    constexpr std::uint32_t kIconicState = 3;
+    const xcb_atom_t wmState = internAtom(connection, "WM_STATE");
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> state(
+        xcb_get_property_reply(connection, xcb_get_property(connection, 0, id, wmState, wmState, 0, 1), nullptr),
+        &std::free);
+    return state && state->format == 32 && xcb_get_property_value_length(state.get()) >= 4
+        && *static_cast<const std::uint32_t *>(xcb_get_property_value(state.get())) == kIconicState;
+}
+
 void keepFixed(QWidget *window)
 {
     FrameKeeper *keeper = FrameKeeper::of(window);

@@ -18,4 +18,9 @@ void keepFixed(QWidget *window);
 // since nothing else would lead back to it. Call before the window is first shown.
 void keepOffTaskBar(QWidget *window);
 
+// False when the X server has the window unmapped although no window manager keeps it iconic:
+// a map that a window manager took over and then died with, or one nobody will answer. True
+// where there is no X11 window to ask about.
+bool isMappedOrIconic(QWidget *window);
+
 } // namespace WindowFrame

@@ -314,6 +314,8 @@ void CFlashDlg::OnInitDialog()
     m_tray.SetContextMenu(m_trayMenu);
     m_tray.SetNotifyHandler([this](QSystemTrayIcon::ActivationReason reason) { OnTrayNotify(reason); });
     m_tray.SetShownHandler([this](bool onScreen) { OnTrayShown(onScreen); });
+    m_lostWindowCheck.setInterval(kLostWindowCheckMs);
+    connect(&m_lostWindowCheck, &QTimer::timeout, this, &CFlashDlg::CheckWindowNotLost);
 
     const QString folder = chooseDataFolder(m_dataFolders.value(0), m_dataFolders.value(1), m_dataFolders.value(2));
     m_library.SetFolder(folder);
@@ -613,7 +615,21 @@ void CFlashDlg::OnTrayShown(bool onScreen)
         // not always taken as such.
         show();
         setWindowState(windowState() | Qt::WindowMinimized);
+        m_lostWindowChecksLeft = kLostWindowChecks;
+        m_lostWindowCheck.start();
     }
+}
+
+void CFlashDlg::CheckWindowNotLost()
+{
+    if (--m_lostWindowChecksLeft <= 0)
+        m_lostWindowCheck.stop();
+    if (!isVisible() || m_trayState != TrayState::Normal || WindowFrame::isMappedOrIconic(this))
+        return;
+    // Mapped afresh, it is shown as it is, or taken on by whichever window manager runs now.
+    qCInfo(lcGlintmark, "the window was left unmapped without a way back; showing it again");
+    hide();
+    show();
 }
 
 void CFlashDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)

@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QPoint>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -84,6 +85,11 @@ public:
         WaitingForIcon, // minimised, until the notification area shows the icon
         InTray,         // hidden, with the icon in the notification area
     };
+    // Once the window is back from a notification area that went away, how often and how long
+    // it is checked for having been left unmapped: a window manager answers a map at once, one
+    // that starts anew takes a few seconds.
+    static constexpr int kLostWindowCheckMs = 1000;
+    static constexpr int kLostWindowChecks = 10;
 
     // What Start hands to a new overlay.
     struct OverlayRequest
@@ -162,6 +168,7 @@ private:
     void OnSize();
     void OnTrayShown(bool onScreen);
     void OnTrayExit();
+    void CheckWindowNotLost();
     FlashLocation selectedLocation() const;
     FlashScreen selectedScreens() const;
 
@@ -200,6 +207,10 @@ private:
     TrayState m_trayState = TrayState::Normal;
     QMenu *m_trayMenu = nullptr;
     CTrayIcon m_tray;
+    // Back from the notification area because its host went away, the window is looked at for a
+    // while: the window manager may have gone with the host, and with it the map of the window.
+    QTimer m_lostWindowCheck;
+    int m_lostWindowChecksLeft = 0;
 
     // Last, so destroyed first: an overlay still flashing at exit leaves the screen before the
     // window it was made from.
