@@ -23,6 +23,9 @@ std::uint32_t atom(const char *name);
 // The name of an atom, for comparisons and messages that read as words.
 QByteArray atomName(std::uint32_t atom);
 Window selectionOwner(const char *selection);
+// The check window that a running EWMH window manager names on the root window and on itself;
+// 0 when none lives.
+Window windowManagerCheck();
 
 // ICCCM WM_STATE: withdrawn, normal or iconic; nullopt when the window has none (a window no
 // window manager has managed, or one it has let go).
@@ -121,7 +124,8 @@ struct FrameReport
 };
 // Waits up to `timeoutMs` until the window manager has taken `client` on (and has published its
 // allowed actions, where it does), reads the frame, asks to maximise the window and reads what
-// became of it once the window manager has answered. Asks for nothing that could fail, so that
+// became of it once the window manager has answered (and, where the window undoes a maximise
+// imposed on it, once it has). Asks for nothing that could fail, so that
 // it can run inside a dialog's event loop.
 FrameReport reportFrame(Window client, int timeoutMs = 15000);
 

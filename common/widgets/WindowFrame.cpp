@@ -82,6 +82,9 @@ void addSkipTaskBar(xcb_connection_t *connection, xcb_window_t window)
     xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, state, XCB_ATOM_ATOM, 32, 1, &skipTaskBar);
 }
 
+// How long the frame has to stay still after an imposed state ended before it counts as put back.
+constexpr int kSettleMs = 100;
+
 constexpr Qt::WindowStates kImposedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 
 constexpr const char *kKeeperName = "windowFrameKeeper";
@@ -94,6 +97,9 @@ public:
         : QObject(window)
         , m_window(window)
     {
+        m_settling.setSingleShot(true);
+        m_settling.setInterval(kSettleMs);
+        connect(&m_settling, &QTimer::timeout, this, &FrameKeeper::restoreSizeAndPlace);
         setObjectName(QLatin1String(kKeeperName));
         window->installEventFilter(this);
     }
@@ -127,7 +133,13 @@ protected:
                 rememberPlace();
             break;
         case QEvent::Move:
-            if (m_fixed)
+        case QEvent::Resize:
+            if (!m_fixed)
+                break;
+            // While a window manager puts the frame back, each of its moves is waited out.
+            if (m_settling.isActive())
+                m_settling.start();
+            else if (event->type() == QEvent::Move)
                 rememberPlace();
             break;
         case QEvent::WindowStateChange:
@@ -136,9 +148,7 @@ protected:
             if (m_window->windowState() & kImposedStates)
                 undoImposedState();
             else if (m_undoing)
-                // The frame is the window manager's again only once this change has been
-                // handled everywhere.
-                QTimer::singleShot(0, this, &FrameKeeper::restoreSizeAndPlace);
+                m_settling.start();
             break;
         default:
             break;
@@ -182,6 +192,9 @@ private:
     bool m_fixed = false;
     bool m_offTaskBar = false;
     bool m_undoing = false;
+    // Runs from the end of an imposed state until the window manager has stopped moving the
+    // frame.
+    QTimer m_settling;
     std::optional<QPoint> m_place;
 };
 
