@@ -474,6 +474,13 @@ void CDrawDlg::PaintSurface(Surface &surface)
         painter.setPen(m_textColor);
         painter.drawText(surface.textOrigin, surface.line);
     } else {
+        // Moved to another screen's scale after its shape was set (a screen change that Qt
+        // took in late): the server gets the shape again, at the scale the window has now.
+        if (!qFuzzyCompare(surface.window->devicePixelRatioF(), surface.frame.devicePixelRatio())) {
+            const QRegion shape = surface.window->mask();
+            surface.window->clearMask();
+            surface.window->setMask(shape);
+        }
         painter.drawImage(QRectF(QPointF(), QSizeF(surface.framePixels) / surface.frame.devicePixelRatio()),
                           surface.frame, QRectF(QPointF(), QSizeF(surface.framePixels)));
     }
