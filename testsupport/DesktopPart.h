@@ -19,7 +19,8 @@ public:
     {
         QString program;
         QStringList arguments;
-        // Ready when this X selection of the default screen has an owner ...
+        // Ready when this X selection of the default screen has an owner (kWindowManagerCheck:
+        // when a window manager names its live check window on the root window) ...
         QByteArray selection;
         // ... or when this name is on the session bus.
         QString busName;
@@ -29,6 +30,14 @@ public:
 
     // The window managers the tests run under.
     static QStringList windowManagers() { return {QStringLiteral("openbox"), QStringLiteral("metacity"), QStringLiteral("xfwm4")}; }
+    // For window managers that own no WM_S0 (fluxbox).
+    static constexpr const char *kWindowManagerCheck = "_NET_SUPPORTING_WM_CHECK";
+    // Those and more, for what any window manager has to leave as it is: icewm, with its own task
+    // bar, and fluxbox take more liberties with a window's frame.
+    static QStringList framingWindowManagers()
+    {
+        return windowManagers() << QStringLiteral("icewm") << QStringLiteral("fluxbox");
+    }
     static Recipe windowManager(const QString &name);
     // An XEmbed tray at the top right of the screen.
     static Recipe xembedTray();

@@ -297,6 +297,16 @@ void pressKey(const char *keysymName)
     std::abort();
 }
 
+Window windowManagerCheck()
+{
+    const std::optional<Window> check = windowProperty(root(), "_NET_SUPPORTING_WM_CHECK");
+    if (!check || *check == 0)
+        return 0;
+    // A window manager that died leaves the root window's property naming a window that is gone.
+    const std::optional<Window> itself = windowProperty(*check, "_NET_SUPPORTING_WM_CHECK");
+    return itself && *itself == *check ? *check : 0;
+}
+
 void askToIconify(Window client)
 {
     constexpr std::uint32_t kIconicState = 3;
@@ -313,6 +323,12 @@ void askToMaximize(Window client)
 {
     constexpr std::uint32_t kAdd = 1;
     sendToRoot(client, "_NET_WM_STATE", kAdd, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"));
+}
+
+void askToMakeFullScreen(Window client)
+{
+    constexpr std::uint32_t kAdd = 1;
+    sendToRoot(client, "_NET_WM_STATE", kAdd, atom("_NET_WM_STATE_FULLSCREEN"));
 }
 
 void askToKeepAbove(Window client, bool above)
@@ -373,6 +389,14 @@ FrameReport reportFrame(Window client, int timeoutMs)
 
     askToMaximize(client);
     report.maximiseAnswered = waitForWindowManager(client, timeoutMs);
+    // A window that undoes a maximise its window manager imposed takes a few more requests;
+    // one that stays maximised is read as it is once they would have been answered.
+    constexpr int kUndoTimeoutMs = 3000;
+    (void)QTest::qWaitFor([&] {
+        const QByteArrayList state = atomNamesOf(client, "_NET_WM_STATE");
+        return !state.contains("_NET_WM_STATE_MAXIMIZED_HORZ") && !state.contains("_NET_WM_STATE_MAXIMIZED_VERT")
+            && geometryOnRoot(client).size() == report.size && geometryOnRoot(frameOf(client)).size() == report.frameSize;
+    }, kUndoTimeoutMs);
     sync();
     report.sizeAfterMaximise = geometryOnRoot(client).size();
     report.frameSizeAfterMaximise = geometryOnRoot(frameOf(client)).size();
@@ -457,6 +481,65 @@ int BypassingMaps::mapsUnmapped()
 {
     read();
     return d->mapsUnmapped;
+}
+
+struct SilentWindowManager::Connection
+{
+    xcb_connection_t *xcb = nullptr;
+};
+
+SilentWindowManager::~SilentWindowManager()
+{
+    die();
+}
+
+bool SilentWindowManager::start()
+{
+    die();
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    const xcb_window_t screenRoot = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> refused(
+        xcb_request_check(connection, xcb_change_window_attributes_checked(connection, screenRoot,
+                                                                            XCB_CW_EVENT_MASK, &mask)),
+        &std::free);
+    if (refused) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    const xcb_window_t owner = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, owner, screenRoot, -10, -10, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_set_selection_owner(connection, owner, atom("WM_S0"), XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    m_connection = new Connection{connection};
+    return true;
+}
+
+bool SilentWindowManager::askedToMap(Window client)
+{
+    if (!m_connection)
+        return false;
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection->xcb)) {
+        if ((event->response_type & 0x7f) == XCB_MAP_REQUEST)
+            m_mapRequests << reinterpret_cast<xcb_map_request_event_t *>(event)->window;
+        std::free(event);
+    }
+    return m_mapRequests.contains(client);
+}
+
+void SilentWindowManager::die()
+{
+    if (!m_connection)
+        return;
+    xcb_disconnect(m_connection->xcb);
+    delete m_connection;
+    m_connection = nullptr;
+    m_mapRequests.clear();
 }
 
 } // namespace X11Desktop

@@ -24,6 +24,9 @@ std::uint32_t atom(const char *name);
 // The name of an atom, for comparisons and messages that read as words.
 QByteArray atomName(std::uint32_t atom);
 Window selectionOwner(const char *selection);
+// The check window that a running EWMH window manager names on the root window and on itself;
+// 0 when none lives.
+Window windowManagerCheck();
 
 // ICCCM WM_STATE: withdrawn, normal or iconic; nullopt when the window has none (a window no
 // window manager has managed, or one it has let go).
@@ -53,6 +56,7 @@ struct MotifHints
 };
 MotifHints motifHints(Window window);
 // The bits of MotifHints that say what a frame offers (MWM_FUNC_*, MWM_DECOR_*).
+inline constexpr std::uint32_t kMotifFunctionResize = 1 << 1;
 inline constexpr std::uint32_t kMotifFunctionMinimize = 1 << 3;
 inline constexpr std::uint32_t kMotifFunctionMaximize = 1 << 4;
 inline constexpr std::uint32_t kMotifFunctionClose = 1 << 5;
@@ -82,6 +86,8 @@ void pressKey(const char *keysymName);
 void askToIconify(Window client);
 void askToActivate(Window client);
 void askToMaximize(Window client);
+// As a task bar or a key of the window manager's asks it to show a window full-screen.
+void askToMakeFullScreen(Window client);
 // As a pager asks the window manager to keep a window above the others, or no longer
 // (_NET_WM_STATE_ABOVE).
 void askToKeepAbove(Window client, bool above);
@@ -119,7 +125,8 @@ struct FrameReport
 };
 // Waits up to `timeoutMs` until the window manager has taken `client` on (and has published its
 // allowed actions, where it does), reads the frame, asks to maximise the window and reads what
-// became of it once the window manager has answered. Asks for nothing that could fail, so that
+// became of it once the window manager has answered (and, where the window undoes a maximise
+// imposed on it, once it has). Asks for nothing that could fail, so that
 // it can run inside a dialog's event loop.
 FrameReport reportFrame(Window client, int timeoutMs = 15000);
 
@@ -151,6 +158,31 @@ private:
 
     struct Private;
     std::unique_ptr<Private> d;
+};
+
+// A window manager that takes its place (WM_S0 and the redirection of the root window's
+// children) but answers nothing: a map request that a window sends it is lost with it when it
+// dies, as when a window manager is killed in the middle of its work. On a connection of its
+// own.
+class SilentWindowManager
+{
+public:
+    SilentWindowManager() = default;
+    ~SilentWindowManager();
+    SilentWindowManager(const SilentWindowManager &) = delete;
+    SilentWindowManager &operator=(const SilentWindowManager &) = delete;
+
+    // False while another window manager runs.
+    bool start();
+    // Whether `client` has asked it to be mapped, as far as the requests received so far tell.
+    bool askedToMap(Window client);
+    // Ends its connection; the X server gives its place up.
+    void die();
+
+private:
+    struct Connection;
+    Connection *m_connection = nullptr;
+    QList<Window> m_mapRequests;
 };
 
 } // namespace X11Desktop

@@ -1,6 +1,7 @@
 #include "MessageBox.h"
 
 #include "FileError.h"
+#include "WindowFrame.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -48,6 +49,7 @@ QMessageBox::StandardButton show(const Request &request)
     if (installedHandler())
         return installedHandler()(request);
     QMessageBox box(request.icon, request.title, request.text, request.buttons, request.parent);
+    WindowFrame::keepOffTaskBar(&box);
     if (!request.checkBoxText.isEmpty()) {
         auto *checkBox = new QCheckBox(request.checkBoxText, &box);
         checkBox->setAccessibleName(request.checkBoxText);

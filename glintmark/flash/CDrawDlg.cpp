@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -326,12 +327,14 @@ void CDrawDlg::OnTimer()
         surface.rect = places.windows[m_nIndex];
         surface.textOrigin = places.origins[m_nIndex];
         surface.line = places.lines[m_nIndex];
-        if (!surface.composited && !PrepareUncomposited(surface))
-            continue;
+        // On its screen first: the shape and the frame are made at that screen's scale, and Qt
+        // hands the server a shape at the scale the window has when it is set.
         QWidget *window = surface.window;
         if (QWindow *handle = window->windowHandle(); handle && handle->screen() != screen)
             handle->setScreen(screen);
         window->setGeometry(surface.rect);
+        if (!surface.composited && !PrepareUncomposited(surface))
+            continue;
         surface.painted = false;
         ++shown;
     }
@@ -381,18 +384,26 @@ bool CDrawDlg::PrepareUncomposited(Surface &surface)
     }
     m_bGrabFailing = false;
 
-    // A screen that came later may hold a larger box than those placed at the start.
-    if (surface.frame.width() < window.width() || surface.frame.height() < window.height()) {
-        const QSize size = surface.frame.size().expandedTo(window.size());
+    // At the screen's own pixels, which a scale factor makes more than the window's.
+    const qreal scale = under.devicePixelRatio();
+    const QSize pixels = under.size();
+    surface.framePixels = pixels;
+    // A screen that came later, or a larger scale, may hold a larger box than those placed at
+    // the start.
+    if (surface.frame.width() < pixels.width() || surface.frame.height() < pixels.height()) {
+        const QSize size = surface.frame.size().expandedTo(pixels);
         surface.frame = QImage(size, QImage::Format_RGB32);
         surface.textImage = QImage(size, QImage::Format_ARGB32_Premultiplied);
     }
+    surface.frame.setDevicePixelRatio(scale);
+    surface.textImage.setDevicePixelRatio(scale);
 
     const QRect area(QPoint(), window.size());
+    const QRect pixelArea(QPoint(), pixels);
     {
         QPainter painter(&surface.textImage);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(area, Qt::transparent);
+        painter.fillRect(QRectF(pixelArea.topLeft(), QSizeF(pixels) / scale), Qt::transparent);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setClipRect(area);
         painter.setFont(m_font);
@@ -403,18 +414,37 @@ bool CDrawDlg::PrepareUncomposited(Surface &surface)
         QPainter painter(&surface.frame);
         painter.drawPixmap(0, 0, under);
         painter.setOpacity(m_times.faint ? kFaintOpacity : 1.0);
-        painter.drawImage(QPoint(), surface.textImage, area);
+        painter.drawImage(QRectF(QPointF(), QSizeF(pixels) / scale), surface.textImage, QRectF(pixelArea));
     }
 
+    // The shape is set in the window's own units, which the server gets at the screen's scale:
+    // a unit is part of the shape where any of the screen's pixels within it holds the text.
+    std::vector<bool> &covered = surface.covered;
+    covered.assign(std::size_t(area.width()) * std::size_t(area.height()), false);
+    // The units that the screen's pixel `pixel` reaches into: [pixel, pixel + 1) / scale.
+    const auto firstUnit = [scale](int pixel, int units) { return std::clamp(int(pixel / scale), 0, units - 1); };
+    const auto lastUnit = [scale](int pixel, int units) {
+        return std::clamp(int(std::ceil((pixel + 1) / scale)) - 1, 0, units - 1);
+    };
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(surface.textImage.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            if (qAlpha(row[x]) == 0)
+                continue;
+            for (int unitY = firstUnit(y, area.height()); unitY <= lastUnit(y, area.height()); ++unitY)
+                for (int unitX = firstUnit(x, area.width()); unitX <= lastUnit(x, area.width()); ++unitX)
+                    covered[std::size_t(unitY) * std::size_t(area.width()) + std::size_t(unitX)] = true;
+        }
+    }
     std::vector<QRect> &runs = surface.shapeRuns;
     runs.clear();
     for (int y = 0; y < area.height(); ++y) {
-        const auto *pixels = reinterpret_cast<const QRgb *>(surface.textImage.constScanLine(y));
+        const std::size_t row = std::size_t(y) * std::size_t(area.width());
         for (int x = 0; x < area.width();) {
-            while (x < area.width() && qAlpha(pixels[x]) == 0)
+            while (x < area.width() && !covered[row + std::size_t(x)])
                 ++x;
             const int start = x;
-            while (x < area.width() && qAlpha(pixels[x]) != 0)
+            while (x < area.width() && covered[row + std::size_t(x)])
                 ++x;
             if (x > start)
                 runs.emplace_back(start, y, x - start, 1);
@@ -444,7 +474,15 @@ void CDrawDlg::PaintSurface(Surface &surface)
         painter.setPen(m_textColor);
         painter.drawText(surface.textOrigin, surface.line);
     } else {
-        painter.drawImage(QPoint(), surface.frame, QRect(QPoint(), surface.window->size()));
+        // Moved to another screen's scale after its shape was set (a screen change that Qt
+        // took in late): the server gets the shape again, at the scale the window has now.
+        if (!qFuzzyCompare(surface.window->devicePixelRatioF(), surface.frame.devicePixelRatio())) {
+            const QRegion shape = surface.window->mask();
+            surface.window->clearMask();
+            surface.window->setMask(shape);
+        }
+        painter.drawImage(QRectF(QPointF(), QSizeF(surface.framePixels) / surface.frame.devicePixelRatio()),
+                          surface.frame, QRectF(QPointF(), QSizeF(surface.framePixels)));
     }
 
     // What is drawn here is still only in Qt's buffer: Qt copies it to the window once this

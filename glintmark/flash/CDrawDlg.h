@@ -112,11 +112,13 @@ private:
         QPoint textOrigin;
         QString line;
         // Without a compositor: the frame of the current flash (the desktop under it with the
-        // text drawn over it), the text alone, and the runs of its pixels that make the
-        // window's shape. Reused from flash to flash.
+        // text drawn over it), the text alone, both at the pixels of the flash's screen, and the
+        // runs of the window's pixels that make its shape. Reused from flash to flash.
         QImage frame;
         QImage textImage;
+        QSize framePixels;
         std::vector<QRect> shapeRuns;
+        std::vector<bool> covered;
     };
 
     void Measure();

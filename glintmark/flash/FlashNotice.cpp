@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 
+#include <QApplication>
 #include <QSettings>
 
 void showShortDisplayNotice()
@@ -10,7 +11,9 @@ void showShortDisplayNotice()
     if (settings.value(kShortDisplayNoticeSetting, false).toBool())
         return;
     bool dontShowAgain = false;
-    MessageBox::show({.title = kShortDisplayNoticeCaption,
+    // It belongs to the window the user started from, and stands in no task bar of its own.
+    MessageBox::show({.parent = QApplication::activeWindow(),
+                      .title = kShortDisplayNoticeCaption,
                       .text = kShortDisplayNoticeText,
                       .checkBoxText = kDontShowAgainText,
                       .checked = &dontShowAgain});

@@ -4,6 +4,7 @@
 #include "DialogLook.h"
 #include "LibraryEdit.h"
 #include "MessageBox.h"
+#include "WindowFrame.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -85,6 +86,7 @@ CAddCatDlg::CAddCatDlg(const QString &heading, const QString &label, QWidget *pa
     // The size the contents ask for, which follows the system font; with no size to choose,
     // window managers offer neither resizing nor maximising.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    WindowFrame::keepFixed(this);
     layout->setContentsMargins(36, 18, 36, 14);
     layout->addWidget(m_staticHeading);
     layout->addSpacing(8);

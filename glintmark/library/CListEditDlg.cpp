@@ -8,6 +8,7 @@
 #include "LibraryEdit.h"
 #include "MessageBox.h"
 #include "PlainTextList.h"
+#include "WindowFrame.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -146,6 +147,7 @@ CListEditDlg::CListEditDlg(const LibraryTable &list, QWidget *parent)
     // The size the contents ask for, which follows the system font; with no size to choose,
     // window managers offer neither resizing nor maximising.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    WindowFrame::keepFixed(this);
     layout->setContentsMargins(4, 8, 6, 12);
     layout->addLayout(frames, 1);
     layout->addSpacing(24);

@@ -6,6 +6,7 @@
 #include "FlashProgram.h"
 #include "GlintmarkVersion.h"
 #include "MessageBox.h"
+#include "SessionRestart.h"
 #include "TerminationSignals.h"
 
 #include <QSessionManager>
@@ -26,6 +27,7 @@ CFlashApp::CFlashApp(int &argc, char **argv)
     // may close meanwhile; only leaving the main window ends the program.
     setQuitOnLastWindowClosed(false);
     failSavesPastTheFileSizeLimit();
+    SessionRestart::keepRestartable(*this);
 }
 
 int CFlashApp::InitInstance()
@@ -67,7 +69,9 @@ int CFlashApp::InitInstance(const QStringList &dataFolders)
         exec();
     }
     m_pMainDlg = nullptr;
-    return 0;
+    // Scripts and service managers that end the program learn from the status whether the
+    // work was kept.
+    return dialog.endedUnsaved() ? kExitUnsaved : 0;
 }
 
 bool CFlashApp::event(QEvent *event)

@@ -13,6 +13,7 @@
 #include "Font.h"
 #include "MessageBox.h"
 #include "OpenDialogs.h"
+#include "WindowFrame.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -267,6 +268,7 @@ void CFlashDlg::createControls()
     // The window keeps the size its contents ask for, which follows the system font; with no
     // size to choose, window managers offer neither resizing nor maximising.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    WindowFrame::keepFixed(this);
     layout->setContentsMargins(du.x(7), du.y(2), du.x(7), du.y(6));
     layout->setSpacing(du.y(4));
     layout->addWidget(m_frameWelcome);
@@ -333,6 +335,8 @@ void CFlashDlg::OnInitDialog()
     m_tray.SetContextMenu(m_trayMenu);
     m_tray.SetNotifyHandler([this](QSystemTrayIcon::ActivationReason reason) { OnTrayNotify(reason); });
     m_tray.SetShownHandler([this](bool onScreen) { OnTrayShown(onScreen); });
+    m_lostWindowCheck.setInterval(kLostWindowCheckMs);
+    connect(&m_lostWindowCheck, &QTimer::timeout, this, &CFlashDlg::CheckWindowNotLost);
 
     const QString folder = chooseDataFolder(m_dataFolders.value(0), m_dataFolders.value(1), m_dataFolders.value(2));
     m_library.SetFolder(folder);
@@ -549,8 +553,10 @@ void CFlashDlg::OnCancel()
 bool CFlashDlg::SaveWithoutAsking()
 {
     const std::optional<FileError> error = WriteFiles();
-    if (error)
-        qCCritical(lcGlintmark).noquote() << error->message();
+    const QString message = error ? error->message() : QString();
+    if (error && message != m_lastUnattendedError)
+        qCCritical(lcGlintmark).noquote() << message;
+    m_lastUnattendedError = message;
     return !error;
 }
 
@@ -562,7 +568,7 @@ void CFlashDlg::EndWithoutAsking()
     // what would still ask goes to standard error.
     MessageBox::setUnattended(true);
     dismissOpenDialogs(this);
-    SaveWithoutAsking();
+    m_bEndedUnsaved = !SaveWithoutAsking();
     EndDialog();
 }
 
@@ -630,7 +636,21 @@ void CFlashDlg::OnTrayShown(bool onScreen)
         // not always taken as such.
         show();
         setWindowState(windowState() | Qt::WindowMinimized);
+        m_lostWindowChecksLeft = kLostWindowChecks;
+        m_lostWindowCheck.start();
     }
+}
+
+void CFlashDlg::CheckWindowNotLost()
+{
+    if (--m_lostWindowChecksLeft <= 0)
+        m_lostWindowCheck.stop();
+    if (!isVisible() || m_trayState != TrayState::Normal || WindowFrame::isMappedOrIconic(this))
+        return;
+    // Mapped afresh, it is shown as it is, or taken on by whichever window manager runs now.
+    qCInfo(lcGlintmark, "the window was left unmapped without a way back; showing it again");
+    hide();
+    show();
 }
 
 void CFlashDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)

@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QPoint>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -88,6 +89,11 @@ public:
         WaitingForIcon, // minimised, until the notification area shows the icon
         InTray,         // hidden, with the icon in the notification area
     };
+    // Once the window is back from a notification area that went away, how often and how long
+    // it is checked for having been left unmapped: a window manager answers a map at once, one
+    // that starts anew takes a few seconds.
+    static constexpr int kLostWindowCheckMs = 1000;
+    static constexpr int kLostWindowChecks = 10;
 
     // What Start hands to a new overlay.
     struct OverlayRequest
@@ -120,6 +126,8 @@ public:
     bool isFlashing() const { return m_bFlashing; }
     // Left, by the user or from outside; the window is gone for good.
     bool hasEnded() const { return m_bEnded; }
+    // Ended from outside, and the files could not all be written then.
+    bool endedUnsaved() const { return m_bEndedUnsaved; }
     CDrawDlg *overlay() const { return m_pDrawDlg.get(); }
     const CFlashLibrary &library() const { return m_library; }
     const FlashTexts &flashTexts() const { return *m_flashTexts; }
@@ -141,7 +149,8 @@ public slots:
     void OnShowDialog();
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
     // The session's save request: writes the three files as leaving does, asking nothing.
-    // A file that cannot be written is reported on standard error. True when all were written.
+    // A file that cannot be written is reported on standard error, once for as long as the same
+    // failure repeats. True when all were written.
     bool SaveWithoutAsking();
     // Ending from outside (the session ends, the process is told to stop): closes whatever
     // dialog is open, saves as SaveWithoutAsking does, then ends the window. From then on no
@@ -174,6 +183,7 @@ private:
     void OnTrayExit();
     // Both menus show what is stored now, which another Glintmark may have changed.
     void ShowStartChoices();
+    void CheckWindowNotLost();
     FlashLocation selectedLocation() const;
     FlashScreen selectedScreens() const;
 
@@ -185,6 +195,10 @@ private:
     QColor m_textColor;
     bool m_bFlashing = false;
     bool m_bEnded = false;
+    bool m_bEndedUnsaved = false;
+    // The last failure reported by SaveWithoutAsking: the session's save request and its end
+    // each save, and the same fault is said once.
+    QString m_lastUnattendedError;
     QIcon m_hIcon;
     OverlayFactory m_overlayFactory;
 
@@ -211,6 +225,10 @@ private:
     QAction *m_sessionStartChoice = nullptr;
     QAction *m_startFlashingChoice = nullptr;
     CTrayIcon m_tray;
+    // Back from the notification area because its host went away, the window is looked at for a
+    // while: the window manager may have gone with the host, and with it the map of the window.
+    QTimer m_lostWindowCheck;
+    int m_lostWindowChecksLeft = 0;
 
     // Last, so destroyed first: an overlay still flashing at exit leaves the screen before the
     // window it was made from.

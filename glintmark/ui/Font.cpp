@@ -3,6 +3,7 @@
 #include "AssistiveChoice.h"
 #include "DialogLook.h"
 #include "FontSize.h"
+#include "WindowFrame.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -224,6 +225,7 @@ Font::Font(const QFont &initial, const QColor &color, QWidget *parent)
 
     UpdateSample();
     resize(sizeHint().expandedTo(QSize(560, 440)));
+    WindowFrame::keepOffTaskBar(this);
 }
 
 QListWidgetItem *Font::familyItem() const

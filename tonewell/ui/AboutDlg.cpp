@@ -2,6 +2,7 @@
 
 #include "Program.h"
 #include "TonewellVersion.h"
+#include "WindowFrame.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -51,4 +52,5 @@ CAboutDlg::CAboutDlg(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    WindowFrame::keepFixed(this);
 }

@@ -3,6 +3,7 @@
 #include "BeatDesktop.h"
 #include "BeatDlg.h"
 #include "Program.h"
+#include "SessionRestart.h"
 #include "TonewellVersion.h"
 
 CBeatApp::CBeatApp(int &argc, char **argv)
@@ -12,6 +13,7 @@ CBeatApp::CBeatApp(int &argc, char **argv)
     setApplicationVersion(QLatin1String(kProgramVersion));
     setDesktopFileName(kProgramId);
     setWindowIcon(programIcon());
+    SessionRestart::keepRestartable(*this);
 }
 
 int CBeatApp::InitInstance()

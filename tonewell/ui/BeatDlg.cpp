@@ -14,6 +14,7 @@
 #include "PulseWaveOut.h"
 #include "SoundServer.h"
 #include "WavExport.h"
+#include "WindowFrame.h"
 #include "WrappedLabel.h"
 
 #include <QAction>
@@ -269,6 +270,7 @@ void CBeatDlg::createControls()
     // The size the contents ask for, which follows the system font; with no size to choose,
     // window managers offer neither resizing nor maximising.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    WindowFrame::keepFixed(this);
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
 

@@ -502,6 +502,49 @@ private slots:
         QCOMPARE(dialog->trayState(), CFlashDlg::TrayState::Normal);
     }
 
+    // The window manager dies with the host while the window waits there, after it took the
+    // window's map over and before it answered: the window is shown again, by itself or by the
+    // window manager that comes next.
+    void windowManagerDiesWithTheHost_data()
+    {
+        QTest::addColumn<QString>("nextWindowManager");
+        QTest::newRow("no window manager after it") << QString();
+        QTest::newRow("openbox after it") << QStringLiteral("openbox");
+    }
+    void windowManagerDiesWithTheHost()
+    {
+        QFETCH(QString, nextWindowManager);
+        if (!m_windowManager.isRunning())
+            QVERIFY2(m_windowManager.start(DesktopPart::windowManager(QStringLiteral("openbox"))),
+                     qPrintable(m_windowManager.errorString()));
+        QTemporaryDir dir;
+        QVERIFY(copyShippedFiles(dir.path()));
+        auto dialog = window(dir);
+        QVERIFY2(minimiseToTheTray(dialog.get()), "the window did not go to the notification area");
+
+        m_windowManager.stop();
+        m_windowManagerName.clear();
+        X11Desktop::SilentWindowManager dying;
+        QVERIFY2(dying.start(), "another window manager still runs");
+        m_trayHost.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible() && dying.askedToMap(xWindow(dialog.get())), kDesktopTimeoutMs);
+        dying.die();
+        DesktopPart next;
+        if (!nextWindowManager.isEmpty())
+            QVERIFY2(next.start(DesktopPart::windowManager(nextWindowManager)), qPrintable(next.errorString()));
+
+        const auto shown = [&] {
+            const X11Desktop::Window client = xWindow(dialog.get());
+            if (nextWindowManager.isEmpty())
+                return X11Desktop::isViewable(client);
+            const auto state = X11Desktop::wmState(client);
+            return state && (*state == X11Desktop::WmState::Normal || *state == X11Desktop::WmState::Iconic);
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(dialog->isVisible() && shown(), describe(dialog.get()),
+                                  CFlashDlg::kLostWindowCheckMs * CFlashDlg::kLostWindowChecks + kDesktopTimeoutMs);
+        QCOMPARE(dialog->trayState(), CFlashDlg::TrayState::Normal);
+    }
+
     // A tray that takes its place on the desktop but never shows the icon: the window is never
     // hidden without its icon, and stays minimised in the task bar. Last: Qt keeps taking the
     // silent tray for the desktop's tray after it is gone.

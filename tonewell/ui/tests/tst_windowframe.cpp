@@ -1,7 +1,8 @@
 // Tonewell's window under real window managers, as the X server and the window manager see it:
 // a normal top-level window with a task-bar entry, of one size, the size its layout asks for,
 // whose frame offers a close box and a minimise box but never resizing or maximising, also
-// when a task bar asks for it; and a size that stays while the window is used.
+// when a task bar asks for it; a window manager that shows it full-screen anyway sees it come
+// back at once, as and where it was; and a size that stays while the window is used.
 
 #include "ApplicationFont.h"
 #include "BeatDlg.h"
@@ -95,6 +96,7 @@ private slots:
         QVERIFY(*x.motifHints.functions & X11Desktop::kMotifFunctionClose);
         QVERIFY(*x.motifHints.functions & X11Desktop::kMotifFunctionMinimize);
         QVERIFY(*x.motifHints.decorations & X11Desktop::kMotifDecorationMinimize);
+        QVERIFY(!(*x.motifHints.functions & X11Desktop::kMotifFunctionResize));
         QVERIFY(!(*x.motifHints.functions & X11Desktop::kMotifFunctionMaximize));
         QVERIFY(!(*x.motifHints.decorations & X11Desktop::kMotifDecorationMaximize));
 
@@ -123,6 +125,39 @@ private slots:
         QCOMPARE(x.sizeAfterMaximise, x.size);
         QCOMPARE(x.frameSizeAfterMaximise, x.frameSize);
         QVERIFY(!maximisedForQt);
+    }
+
+    void fullScreenIsUndone_data()
+    {
+        QTest::addColumn<QString>("windowManager");
+        for (const QString &name : DesktopPart::framingWindowManagers())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void fullScreenIsUndone()
+    {
+        QFETCH(QString, windowManager);
+        DesktopPart part;
+        QVERIFY2(part.start(DesktopPart::windowManager(windowManager)), qPrintable(part.errorString()));
+        QVERIFY2(X11Desktop::waitUntilManaging(kDesktopTimeoutMs), "the window manager takes no window on");
+        auto dialog = window();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get(), kDesktopTimeoutMs));
+        const X11Desktop::Window client = xWindow(dialog.get());
+        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::wmState(client) == X11Desktop::WmState::Normal
+                                     && X11Desktop::frameOf(client) != client,
+                                 kDesktopTimeoutMs);
+        QVERIFY(X11Desktop::waitForWindowManager(client, kDesktopTimeoutMs));
+        const QRect before = X11Desktop::geometryOnRoot(X11Desktop::frameOf(client));
+
+        X11Desktop::askToMakeFullScreen(client);
+        QVERIFY2(X11Desktop::waitForWindowManager(client, kDesktopTimeoutMs), "the window manager did not answer");
+        const auto restored = [&] {
+            return !X11Desktop::hasAtom(client, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN")
+                && X11Desktop::geometryOnRoot(X11Desktop::frameOf(client)) == before && !dialog->isFullScreen();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(restored(), kDesktopTimeoutMs);
+        QVERIFY(X11Desktop::waitForWindowManager(client, kDesktopTimeoutMs));
+        QVERIFY(restored());
     }
 
     // Choosing another program, with a longer or shorter description, and playing, with the time
