@@ -122,7 +122,8 @@ endfunction()
 
 # program_add_command_line_tests(<program> <Name>)
 # Tests that the program answers --version, --help and a wrong option on a terminal without a
-# display, before it makes its window.
+# display, before it makes its window, and that started there without options it says in one
+# line that it needs a desktop session.
 function(program_add_command_line_tests program name)
   string(REPLACE "." "\\." version "${PROJECT_VERSION}")
   # "\\n" stays two characters here, for the test script to turn into a line break.
@@ -130,7 +131,8 @@ function(program_add_command_line_tests program name)
   set(cases
     "version|--version|0|^${name} ${version}\\nCopyright © [0-9]+ The Glintmark and Tonewell authors\\nLicense GPLv3\\+|"
     "help|--help|0|^${usage}.*--help.*--version|"
-    "bad_option|--bogus|2||^${program}: Unknown option 'bogus'\\.\\n${usage}")
+    "bad_option|--bogus|2||^${program}: Unknown option 'bogus'\\.\\n${usage}"
+    "no_display||1||^${program}: needs a desktop session[^\\n]* DISPLAY [^\\n]* WAYLAND_DISPLAY [^\\n]*\\n$")
   foreach(case IN LISTS cases)
     string(REPLACE "|" ";" fields "${case}")
     list(GET fields 0 what)

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DesktopSession.h"
 #include "FlashApp.h"
 #include "FlashProgram.h"
 #include "GlintmarkVersion.h"
@@ -11,6 +12,8 @@ int main(int argc, char *argv[])
     // Before the application: --help and --version answer without a display.
     if (const auto status = answerCommandLine(argc, argv, {kProgramName, QLatin1String(kProgramVersion),
                                                            QString::fromUtf8(kProgramCopyright), kProgramSummary}))
+        return *status;
+    if (const auto status = refuseWithoutDesktopSession(argc, argv))
         return *status;
     // The overlay has to place itself and stay on top, which only X11 lets it do.
     const bool choseXcb = preferXcbOnWayland(argc, argv);
