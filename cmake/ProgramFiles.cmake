@@ -64,17 +64,22 @@ function(program_package_files program)
   # Debian's policy wants man pages and changelogs compressed, with no time stamp inside.
   configure_file(${res}/${program}.1.in ${out}/${program}.1 @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${out}/changelog.Debian @ONLY)
-  add_custom_command(OUTPUT ${out}/${program}.1.gz ${out}/changelog.Debian.gz
-    COMMAND ${GZIP_EXECUTABLE} -9 -n -f -k ${out}/${program}.1 ${out}/changelog.Debian
-    DEPENDS ${out}/${program}.1 ${out}/changelog.Debian VERBATIM)
-  add_custom_target(${program}_package_files ALL DEPENDS ${out}/${program}.1.gz ${out}/changelog.Debian.gz)
+  # The release notes of both programs, which the changelog points to.
+  configure_file(${CMAKE_SOURCE_DIR}/NEWS ${out}/NEWS COPYONLY)
+  add_custom_command(OUTPUT ${out}/${program}.1.gz ${out}/changelog.Debian.gz ${out}/NEWS.gz
+    COMMAND ${GZIP_EXECUTABLE} -9 -n -f -k ${out}/${program}.1 ${out}/changelog.Debian ${out}/NEWS
+    DEPENDS ${out}/${program}.1 ${out}/changelog.Debian ${out}/NEWS VERBATIM)
+  add_custom_target(${program}_package_files ALL
+                    DEPENDS ${out}/${program}.1.gz ${out}/changelog.Debian.gz ${out}/NEWS.gz)
   install(FILES ${out}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${program})
 
   set(doc ${CMAKE_INSTALL_DATAROOTDIR}/doc/${program})
   configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${out}/copyright @ONLY)
-  install(FILES ${out}/copyright ${out}/changelog.Debian.gz DESTINATION ${doc} COMPONENT ${program})
-  # For the package's version (cmake/Packaging.cmake), which the top folder does not see.
+  install(FILES ${out}/copyright ${out}/changelog.Debian.gz ${out}/NEWS.gz DESTINATION ${doc} COMPONENT ${program})
+  # For the package's version and the time stamps of its files (cmake/Packaging.cmake), which the
+  # top folder does not see.
   set_property(GLOBAL PROPERTY ${program}_package_version ${PROJECT_VERSION})
+  set_property(GLOBAL PROPERTY ${program}_release_date ${PROGRAM_RELEASE_DATE})
 endfunction()
 
 # rfc2822_date(<variable> <YYYY-MM-DD>): the date as Debian's changelog writes it, at midnight UTC.
@@ -104,13 +109,13 @@ endfunction()
 # program_add_install_test(<program> <files...>)
 # A test that installs the build into a scratch prefix and checks that <files> (relative to the
 # prefix), the program's desktop entry, all its icons and what its package carries (metainfo, man
-# page, copyright file and changelog) are there.
+# page, copyright file, changelog and release notes) are there.
 function(program_add_install_test program)
   set(share ${CMAKE_INSTALL_DATAROOTDIR})
   set(installed ${ARGN} ${share}/applications/${program}.desktop
       ${share}/icons/hicolor/scalable/apps/${program}.svg
       ${share}/metainfo/${PROJECT_APPSTREAM_DOMAIN}.${program}.metainfo.xml ${CMAKE_INSTALL_MANDIR}/man1/${program}.1.gz
-      ${share}/doc/${program}/copyright ${share}/doc/${program}/changelog.Debian.gz)
+      ${share}/doc/${program}/copyright ${share}/doc/${program}/changelog.Debian.gz ${share}/doc/${program}/NEWS.gz)
   foreach(size IN LISTS PROGRAM_ICON_SIZES)
     list(APPEND installed ${share}/icons/hicolor/${size}x${size}/apps/${program}.png)
   endforeach()
