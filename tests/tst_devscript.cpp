@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <QTimer>
 
 #include <sys/prctl.h>
@@ -32,8 +31,7 @@ constexpr int kStopTimeoutMs = 60000;
 
 // Each slow test marks that it started, then waits far longer than the test runs. One starts a
 // child and a daemon in a session of its own, out of CTest's process group; one ignores TERM.
-// The script is asked to run both at once.
-// SLOW_BUILD makes the build itself the slow step.
+// The script is asked to run both at once. SLOW_BUILD makes the plain tree's build the slow step.
 constexpr char kProject[] = R"(cmake_minimum_required(VERSION 3.25)
 project(Slow LANGUAGES NONE)
 enable_testing()
