@@ -1,6 +1,9 @@
 # What each program ships besides its executable, in one place for both.
 
 set(PROGRAM_ICON_SIZES 16 22 24 32 48 64 128 256)
+# Compiled-in resources without the files' modification times (rcc's first format), so that the
+# programs, and their packages, are the same bytes whenever and wherever the sources were checked out.
+set(PROGRAM_RESOURCE_OPTIONS --format-version 1)
 
 # program_version_header(<target>)
 # Gives <target> (and what links it) the header <Project>Version.h with the current project's
@@ -35,7 +38,8 @@ function(program_desktop_files target program)
     install(FILES ${res}/icons/${size}/${program}.png
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps COMPONENT ${program})
   endforeach()
-  qt_add_resources(${target} ${program}_icons PREFIX /${program} BASE ${res} FILES ${icons})
+  qt_add_resources(${target} ${program}_icons PREFIX /${program} BASE ${res} FILES ${icons}
+                   OPTIONS ${PROGRAM_RESOURCE_OPTIONS})
   install(FILES ${res}/icons/${program}.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps
           COMPONENT ${program})
   install(FILES ${res}/${program}.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications
