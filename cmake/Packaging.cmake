@@ -60,9 +60,22 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackProject.cmake)
 
 include(CPack)
 
-# Both packages, from what the build made.
+# A stripped program also loses the compiler's notes (.comment), as Debian's own packages do.
+foreach(program glintmark tonewell)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()" COMPONENT ${program})
+endforeach()
+
+# Both packages, from what the build made, with the same bytes for the same sources
+# (cmake/DebPackages.cmake says where their time stamps come from).
+get_property(glintmark_release_date GLOBAL PROPERTY glintmark_release_date)
+get_property(tonewell_release_date GLOBAL PROPERTY tonewell_release_date)
 add_custom_target(deb
-  COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake -D CPACK_COMPONENTS_ALL=glintmark
-  COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake -D CPACK_COMPONENTS_ALL=tonewell
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DCPACK=${CMAKE_CPACK_COMMAND}
+          -DPACKAGES=glintmark=${glintmark_release_date},tonewell=${tonewell_release_date}
+          -P ${CMAKE_SOURCE_DIR}/cmake/DebPackages.cmake
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
 add_dependencies(deb glintmark tonewell glintmark_default_files glintmark_package_files tonewell_package_files)

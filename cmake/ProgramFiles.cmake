@@ -1,6 +1,9 @@
 # What each program ships besides its executable, in one place for both.
 
 set(PROGRAM_ICON_SIZES 16 22 24 32 48 64 128 256)
+# Compiled-in resources without the files' modification times (rcc's first format), so that the
+# programs, and their packages, are the same bytes whenever and wherever the sources were checked out.
+set(PROGRAM_RESOURCE_OPTIONS --format-version 1)
 
 # program_version_header(<target>)
 # Gives <target> (and what links it) the header <Project>Version.h with the current project's
@@ -35,7 +38,8 @@ function(program_desktop_files target program)
     install(FILES ${res}/icons/${size}/${program}.png
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps COMPONENT ${program})
   endforeach()
-  qt_add_resources(${target} ${program}_icons PREFIX /${program} BASE ${res} FILES ${icons})
+  qt_add_resources(${target} ${program}_icons PREFIX /${program} BASE ${res} FILES ${icons}
+                   OPTIONS ${PROGRAM_RESOURCE_OPTIONS})
   install(FILES ${res}/icons/${program}.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps
           COMPONENT ${program})
   install(FILES ${res}/${program}.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications
@@ -64,17 +68,22 @@ function(program_package_files program)
   # Debian's policy wants man pages and changelogs compressed, with no time stamp inside.
   configure_file(${res}/${program}.1.in ${out}/${program}.1 @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${out}/changelog.Debian @ONLY)
-  add_custom_command(OUTPUT ${out}/${program}.1.gz ${out}/changelog.Debian.gz
-    COMMAND ${GZIP_EXECUTABLE} -9 -n -f -k ${out}/${program}.1 ${out}/changelog.Debian
-    DEPENDS ${out}/${program}.1 ${out}/changelog.Debian VERBATIM)
-  add_custom_target(${program}_package_files ALL DEPENDS ${out}/${program}.1.gz ${out}/changelog.Debian.gz)
+  # The release notes of both programs, which the changelog points to.
+  configure_file(${CMAKE_SOURCE_DIR}/NEWS ${out}/NEWS COPYONLY)
+  add_custom_command(OUTPUT ${out}/${program}.1.gz ${out}/changelog.Debian.gz ${out}/NEWS.gz
+    COMMAND ${GZIP_EXECUTABLE} -9 -n -f -k ${out}/${program}.1 ${out}/changelog.Debian ${out}/NEWS
+    DEPENDS ${out}/${program}.1 ${out}/changelog.Debian ${out}/NEWS VERBATIM)
+  add_custom_target(${program}_package_files ALL
+                    DEPENDS ${out}/${program}.1.gz ${out}/changelog.Debian.gz ${out}/NEWS.gz)
   install(FILES ${out}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${program})
 
   set(doc ${CMAKE_INSTALL_DATAROOTDIR}/doc/${program})
   configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${out}/copyright @ONLY)
-  install(FILES ${out}/copyright ${out}/changelog.Debian.gz DESTINATION ${doc} COMPONENT ${program})
-  # For the package's version (cmake/Packaging.cmake), which the top folder does not see.
+  install(FILES ${out}/copyright ${out}/changelog.Debian.gz ${out}/NEWS.gz DESTINATION ${doc} COMPONENT ${program})
+  # For the package's version and the time stamps of its files (cmake/Packaging.cmake), which the
+  # top folder does not see.
   set_property(GLOBAL PROPERTY ${program}_package_version ${PROJECT_VERSION})
+  set_property(GLOBAL PROPERTY ${program}_release_date ${PROGRAM_RELEASE_DATE})
 endfunction()
 
 # rfc2822_date(<variable> <YYYY-MM-DD>): the date as Debian's changelog writes it, at midnight UTC.
@@ -104,13 +113,13 @@ endfunction()
 # program_add_install_test(<program> <files...>)
 # A test that installs the build into a scratch prefix and checks that <files> (relative to the
 # prefix), the program's desktop entry, all its icons and what its package carries (metainfo, man
-# page, copyright file and changelog) are there.
+# page, copyright file, changelog and release notes) are there.
 function(program_add_install_test program)
   set(share ${CMAKE_INSTALL_DATAROOTDIR})
   set(installed ${ARGN} ${share}/applications/${program}.desktop
       ${share}/icons/hicolor/scalable/apps/${program}.svg
       ${share}/metainfo/${PROJECT_APPSTREAM_DOMAIN}.${program}.metainfo.xml ${CMAKE_INSTALL_MANDIR}/man1/${program}.1.gz
-      ${share}/doc/${program}/copyright ${share}/doc/${program}/changelog.Debian.gz)
+      ${share}/doc/${program}/copyright ${share}/doc/${program}/changelog.Debian.gz ${share}/doc/${program}/NEWS.gz)
   foreach(size IN LISTS PROGRAM_ICON_SIZES)
     list(APPEND installed ${share}/icons/hicolor/${size}x${size}/apps/${program}.png)
   endforeach()
@@ -122,7 +131,8 @@ endfunction()
 
 # program_add_command_line_tests(<program> <Name>)
 # Tests that the program answers --version, --help and a wrong option on a terminal without a
-# display, before it makes its window.
+# display, before it makes its window, and that started there without options it says in one
+# line that it needs a desktop session.
 function(program_add_command_line_tests program name)
   string(REPLACE "." "\\." version "${PROJECT_VERSION}")
   # "\\n" stays two characters here, for the test script to turn into a line break.
@@ -130,7 +140,8 @@ function(program_add_command_line_tests program name)
   set(cases
     "version|--version|0|^${name} ${version}\\nCopyright © [0-9]+ The Glintmark and Tonewell authors\\nLicense GPLv3\\+|"
     "help|--help|0|^${usage}.*--help.*--version|"
-    "bad_option|--bogus|2||^${program}: Unknown option 'bogus'\\.\\n${usage}")
+    "bad_option|--bogus|2||^${program}: Unknown option 'bogus'\\.\\n${usage}"
+    "no_display||1||^${program}: needs a desktop session[^\\n]* DISPLAY [^\\n]* WAYLAND_DISPLAY [^\\n]*\\n$")
   foreach(case IN LISTS cases)
     string(REPLACE "|" ";" fields "${case}")
     list(GET fields 0 what)

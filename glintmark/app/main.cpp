@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DesktopSession.h"
 #include "FlashApp.h"
 #include "FlashProgram.h"
 #include "GlintmarkVersion.h"
@@ -23,6 +24,8 @@ int main(int argc, char *argv[])
         return std::nullopt;
     };
     if (const auto status = answerCommandLine(argc, argv, program))
+        return *status;
+    if (const auto status = refuseWithoutDesktopSession(argc, argv))
         return *status;
     // The overlay has to place itself and stay on top, which only X11 lets it do.
     const bool choseXcb = preferXcbOnWayland(argc, argv);

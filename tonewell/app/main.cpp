@@ -1,6 +1,7 @@
 #include "BeatApp.h"
 #include "CommandLine.h"
 #include "DataLocations.h"
+#include "DesktopSession.h"
 #include "ExportCommand.h"
 #include "Program.h"
 #include "TonewellVersion.h"
@@ -18,6 +19,8 @@ int main(int argc, char *argv[])
                                 findDataFile(dataFolders(kProgramId), QString::fromLatin1(kDataFileName)));
     };
     if (const auto status = answerCommandLine(argc, argv, program))
+        return *status;
+    if (const auto status = refuseWithoutDesktopSession(argc, argv))
         return *status;
     CBeatApp app(argc, argv);
     return app.InitInstance();

@@ -9,7 +9,9 @@
 CBeatApp::CBeatApp(int &argc, char **argv)
     : QApplication(argc, argv)
 {
-    setApplicationName(kProgramId);
+    // Also the window class (WM_CLASS "tonewell", "Tonewell") and the name screen readers say;
+    // the settings and data folders are named by kProgramId wherever they are opened.
+    setApplicationName(kProgramName);
     setApplicationVersion(QLatin1String(kProgramVersion));
     setDesktopFileName(kProgramId);
     setWindowIcon(programIcon());

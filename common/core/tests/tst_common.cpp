@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "DataLocations.h"
+#include "DesktopSession.h"
 #include "DisplayText.h"
 #include "FileBytes.h"
 #include "FileError.h"
@@ -99,6 +100,49 @@ private slots:
         QCOMPARE(seenValue, value);
         QCOMPARE(hadApplication, answered);
         QCOMPARE(seenName, answered ? QString("tonewell") : QString());
+    }
+
+    // Qt aborts on a desktop platform without a display; any other platform needs none.
+    void desktopSessionIsNeededForDesktopPlatforms_data()
+    {
+        QTest::addColumn<QByteArray>("qpaPlatform");
+        QTest::addColumn<QByteArray>("platformArgument");
+        QTest::addColumn<QByteArray>("x11Display");
+        QTest::addColumn<QByteArray>("waylandDisplay");
+        QTest::addColumn<bool>("displayArgument");
+        QTest::addColumn<bool>("lacking");
+        QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << QByteArray() << false << true;
+        QTest::newRow("X11") << QByteArray() << QByteArray() << QByteArray(":0") << QByteArray() << false << false;
+        QTest::newRow("Wayland") << QByteArray() << QByteArray() << QByteArray() << QByteArray("wayland-0") << false
+                                 << false;
+        QTest::newRow("-display") << QByteArray() << QByteArray() << QByteArray() << QByteArray() << true << false;
+        QTest::newRow("xcb chosen") << QByteArray("xcb") << QByteArray() << QByteArray() << QByteArray() << false
+                                    << true;
+        QTest::newRow("wayland-egl chosen") << QByteArray("wayland-egl") << QByteArray() << QByteArray()
+                                            << QByteArray() << false << true;
+        QTest::newRow("a list of desktop platforms") << QByteArray("wayland;xcb") << QByteArray() << QByteArray()
+                                                     << QByteArray() << false << true;
+        QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray() << QByteArray() << QByteArray()
+                                   << false << false;
+        QTest::newRow("a platform with options") << QByteArray("vnc:size=800x600") << QByteArray() << QByteArray()
+                                                 << QByteArray() << false << false;
+        QTest::newRow("a list ending in offscreen") << QByteArray("xcb;offscreen") << QByteArray() << QByteArray()
+                                                    << QByteArray() << false << false;
+        QTest::newRow("-platform offscreen over xcb") << QByteArray("xcb") << QByteArray("offscreen") << QByteArray()
+                                                      << QByteArray() << false << false;
+        QTest::newRow("-platform xcb over offscreen") << QByteArray("offscreen") << QByteArray("xcb") << QByteArray()
+                                                      << QByteArray() << false << true;
+    }
+    void desktopSessionIsNeededForDesktopPlatforms()
+    {
+        QFETCH(QByteArray, qpaPlatform);
+        QFETCH(QByteArray, platformArgument);
+        QFETCH(QByteArray, x11Display);
+        QFETCH(QByteArray, waylandDisplay);
+        QFETCH(bool, displayArgument);
+        QFETCH(bool, lacking);
+        QCOMPARE(lacksDesktopSession({qpaPlatform, platformArgument, x11Display, waylandDisplay, displayArgument}),
+                 lacking);
     }
 
     void fileErrorNamesCauseAndPath_data()

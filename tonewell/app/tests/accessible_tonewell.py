@@ -32,7 +32,7 @@ def test(executable):
         with open(os.path.join(folder, "data.dat"), "w") as catalogue:
             for name, description, base, beat in PROGRAMS:
                 catalogue.write(f"{name};{description};{base};{beat};\n")
-        with AccessibleProgram([os.path.join(folder, "tonewell")], folder, "tonewell") as tonewell:
+        with AccessibleProgram([os.path.join(folder, "tonewell")], folder, "Tonewell") as tonewell:
             work(tonewell)
     finally:
         shutil.rmtree(folder, ignore_errors=True)

@@ -28,7 +28,7 @@ def test(executable):
         with PrivateSoundServer() as server:
             if not server.start():
                 raise Skip("cannot start a PulseAudio server of the test's own")
-            with AccessibleProgram([os.path.join(folder, "tonewell")], folder, "tonewell",
+            with AccessibleProgram([os.path.join(folder, "tonewell")], folder, "Tonewell",
                                    {"PULSE_SERVER": server.address}) as tonewell:
                 work(tonewell, server)
     finally:
