@@ -1,10 +1,12 @@
 #include "X11Desktop.h"
 
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -341,12 +343,19 @@ void askToKeepAbove(Window client, bool above)
 bool waitForWindowManager(Window client, int timeoutMs)
 {
     const auto isAbove = [client] { return hasAtom(client, "_NET_WM_STATE", "_NET_WM_STATE_ABOVE"); };
-    const bool wasAbove = isAbove();
-    askToKeepAbove(client, !wasAbove);
-    if (!QTest::qWaitFor([&] { return isAbove() != wasAbove; }, timeoutMs))
+    QDeadlineTimer deadline(timeoutMs);
+    // fluxbox drops a state request that comes while it reworks the window's frame, so an
+    // unanswered request is sent again; asking for a state the window already has changes nothing.
+    const auto askUntilAbove = [&](bool above) {
+        do {
+            askToKeepAbove(client, above);
+            if (QTest::qWaitFor([&] { return isAbove() == above; }, int(std::min<qint64>(1000, deadline.remainingTime()))))
+                return true;
+        } while (!deadline.hasExpired());
         return false;
-    askToKeepAbove(client, wasAbove);
-    return QTest::qWaitFor([&] { return isAbove() == wasAbove; }, timeoutMs);
+    };
+    const bool wasAbove = isAbove();
+    return askUntilAbove(!wasAbove) && askUntilAbove(wasAbove);
 }
 
 bool waitUntilManaging(int timeoutMs)
