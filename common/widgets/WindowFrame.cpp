@@ -182,16 +182,29 @@ private:
         m_undoing = false;
         if (!m_window || (m_window->windowState() & kImposedStates))
             return;
-        if (m_window->size() != m_window->minimumSize())
+        const bool resized = m_window->size() != m_window->minimumSize();
+        const bool moved = m_place && m_window->pos() != *m_place;
+        // A window manager may still shift the frame after the first move (fluxbox places it by
+        // the decorations it had while full-screen), so the place is looked at again once the
+        // frame is still, a few times at most.
+        if ((!resized && !moved) || m_restoreTries == kRestoreTries) {
+            m_restoreTries = 0;
+            return;
+        }
+        ++m_restoreTries;
+        if (resized)
             m_window->resize(m_window->minimumSize());
-        if (m_place && m_window->pos() != *m_place)
+        if (moved)
             m_window->move(*m_place);
+        m_settling.start();
     }
 
     QPointer<QWidget> m_window;
     bool m_fixed = false;
     bool m_offTaskBar = false;
     bool m_undoing = false;
+    static constexpr int kRestoreTries = 3;
+    int m_restoreTries = 0;
     // Runs from the end of an imposed state until the window manager has stopped moving the
     // frame.
     QTimer m_settling;
