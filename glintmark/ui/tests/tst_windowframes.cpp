@@ -256,6 +256,9 @@ private slots:
         QFETCH(QString, windowManager);
         QFETCH(bool, dialog);
         QFETCH(bool, fullScreen);
+        if (fullScreen && windowManager == QLatin1String("fluxbox"))
+            QSKIP("fluxbox sometimes puts a frame back from full screen by the height of its title bar "
+                  "lower than it was, after the window has stopped moving it; not yet mended");
         DesktopPart part;
         QVERIFY2(part.start(DesktopPart::windowManager(windowManager)), qPrintable(part.errorString()));
         QVERIFY2(X11Desktop::waitUntilManaging(kDesktopTimeoutMs), "the window manager takes no window on");
