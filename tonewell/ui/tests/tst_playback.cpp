@@ -1,5 +1,6 @@
 #include "BeatDlg.h"
 #include "BeatTone.h"
+#include "FileBytes.h"
 #include "MessageBox.h"
 #include "ProgramMotion.h"
 #include "PulseWaveOut.h"
@@ -7,7 +8,6 @@
 #include "SoundServer.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -129,10 +129,7 @@ private slots:
     void playStopPlayRecordsTheGeneratorBitForBit()
     {
         QTemporaryDir dir;
-        QFile catalogue(dir.filePath("data.dat"));
-        QVERIFY(catalogue.open(QIODevice::WriteOnly));
-        catalogue.write("Alpha 10 Hz;A test program.;200;10;\n");
-        catalogue.close();
+        QVERIFY(!saveFileAtomically(dir.filePath("data.dat"), QByteArray("Alpha 10 Hz;A test program.;200;10;\n")));
         CBeatDlg dialog(QStringList{dir.path()}, std::make_unique<PulseWaveOut>("Tonewell"));
         auto *play = dialog.findChild<QPushButton *>("play");
 
@@ -213,10 +210,7 @@ private slots:
     void movingProgramRecordsTheReferenceBitForBit()
     {
         QTemporaryDir dir;
-        QFile catalogue(dir.filePath("data.dat"));
-        QVERIFY(catalogue.open(QIODevice::WriteOnly));
-        catalogue.write("Wind down;A test program.;200;14;steps=4@1;noise=pink@-30;\n");
-        catalogue.close();
+        QVERIFY(!saveFileAtomically(dir.filePath("data.dat"), QByteArray("Wind down;A test program.;200;14;steps=4@1;noise=pink@-30;\n")));
         CBeatDlg dialog(QStringList{dir.path()}, std::make_unique<PulseWaveOut>("Tonewell"));
         auto *play = dialog.findChild<QPushButton *>("play");
 
